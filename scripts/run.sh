@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the packages, builds Keyhaven, installs it into a per-user program folder and starts it.
+# The program folder keeps data.enc, so a rebuild or a clean checkout never touches it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+prefix="${KEYHAVEN_HOME:-$HOME/.local/opt/keyhaven}"
+cmake --install build --prefix "$prefix" >/dev/null
+# Desktop entry and icon, so Keyhaven starts from the application menu too.
+apps="$HOME/.local/share/applications"
+icons="$HOME/.local/share/icons/hicolor/256x256/apps"
+if [ -f resources/keyhaven.desktop ] && [ -f resources/images/keyhaven.png ]; then
+  mkdir -p "$apps" "$icons"
+  sed "s|@EXEC@|$prefix/keyhaven|" resources/keyhaven.desktop > "$apps/keyhaven.desktop"
+  cp resources/images/keyhaven.png "$icons/keyhaven.png"
+fi
+echo "Keyhaven is installed in $prefix; your data file is $prefix/data.enc"
+exec "$prefix/keyhaven"

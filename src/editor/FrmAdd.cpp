@@ -1,0 +1,148 @@
+#include "editor/FrmAdd.h"
+
+#include "app/AppContext.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "platform/Fonts.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Twips.h"
+#include "platform/WindowRegistry.h"
+#include "presentation/SkinLabel.h"
+#include "presentation/SkinWindow.h"
+#include "vault/VaultFormat.h"
+#include "vault/VaultRoutines.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(true); // Enter clicks the focused button only
+    b->setGeometry(rect);
+    return b;
+}
+
+void label(QWidget* parent, const char* name, const QString& text, const QRect& rect)
+{
+    auto* l = new SkinLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(verdana(8.25, true));
+    l->setGeometry(rect);
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, const QRect& rect)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(rect);
+    return box;
+}
+
+} // namespace
+
+FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmAdd"));
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
+    setWindowFlag(Qt::WindowCloseButtonHint, true);
+    setFont(verdana());
+    setFixedSize(twipsSize(4680, 2610));
+
+    // Created in tab order, so the window opens with the focus on Cancel.
+    m_cmdDelete = button(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035));
+    m_cmdAdd = button(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035));
+    label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
+    m_txtUsername = textBox(this, "txtUsername", twipsRect(1320, 60, 3255, 315));
+    label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
+    m_txtPassword = textBox(this, "txtPassword", twipsRect(1320, 480, 3255, 315));
+    label(this, "SkinLabel3", QStringLiteral("Website:"), twipsRect(120, 960, 1155, 255));
+    m_txtWebsite = textBox(this, "txtWebsite", twipsRect(1320, 900, 3255, 315));
+    setTabOrder(m_cmdDelete, m_cmdAdd);
+    setTabOrder(m_cmdAdd, m_txtUsername);
+    setTabOrder(m_txtUsername, m_txtPassword);
+    setTabOrder(m_txtPassword, m_txtWebsite);
+
+    connect(m_cmdAdd, &QPushButton::clicked, this, &FrmAdd::cmdAdd_Click);
+    connect(m_cmdDelete, &QPushButton::clicked, this, &FrmAdd::cmdDelete_Click);
+    connect(m_txtWebsite, &QLineEdit::returnPressed, this, &FrmAdd::cmdAdd_Click); // txtWebsite_KeyPress
+}
+
+void FrmAdd::formLoad()
+{
+    const EntryEditRequest& request = m_ctx.editRequest;
+    if (request.mode == QLatin1String("Add")) {
+        setWindowTitle(QStringLiteral("Add an entry"));
+    } else {
+        setWindowTitle(QStringLiteral("Edit an entry"));
+        m_txtUsername->setText(request.entry.username);
+        m_txtPassword->setText(request.entry.password);
+        m_txtWebsite->setText(request.entry.location);
+    }
+    if (m_ctx.skinningEnabled)
+        SkinWindow(m_ctx, this);
+    m_cmdDelete->setFocus();
+}
+
+bool FrmAdd::refuseUnstorable()
+{
+    const struct {
+        const char* name;
+        QLineEdit* box;
+        bool isLocation;
+    } fields[] = {{"username", m_txtUsername, false}, {"password", m_txtPassword, false}, {"website", m_txtWebsite, true}};
+    for (const auto& f : fields) {
+        const QString problem = vaultformat::problemWithField(f.box->text(), f.isLocation);
+        if (!problem.isEmpty()) {
+            m_ctx.platform.messages.show(QStringLiteral("The %1 cannot be stored as typed: %2.")
+                                             .arg(QLatin1String(f.name), problem),
+                                         MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+            return true;
+        }
+    }
+    return false;
+}
+
+void FrmAdd::cmdAdd_Click()
+{
+    auto error = [&](const QString& text) {
+        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+    };
+    if (m_txtUsername->text().isEmpty())
+        return error(QStringLiteral("You must enter a username"));
+    if (m_txtPassword->text().isEmpty())
+        return error(QStringLiteral("You must enter a password"));
+    if (refuseUnstorable())
+        return;
+
+    Form1* main = m_ctx.windows.form1;
+    if (!main)
+        return;
+    EntryListModel& model = main->list().entries();
+    Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
+    const EntryEditRequest& request = m_ctx.editRequest;
+    // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
+    const int row = request.mode == QLatin1String("Add") ? -1 : model.rowOfId(request.rowId);
+    if (row >= 0)
+        model.setEntry(row, std::move(entry));
+    else
+        model.append(std::move(entry));
+    if (SaveVault(m_ctx))
+        main->StatusLine(QStringLiteral("Added new entry.  Data saved."));
+    unloadWindow(m_ctx.windows.frmAdd);
+}
+
+void FrmAdd::cmdDelete_Click()
+{
+    unloadWindow(m_ctx.windows.frmAdd);
+}
+
+void FrmAdd::closeEvent(QCloseEvent* event)
+{
+    m_ctx.windows.forget(this);
+    event->accept();
+}

@@ -1,0 +1,75 @@
+// The main window's commands on the selected entry.
+#include "app/AppContext.h"
+#include "app/Windows.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "mainwindow/GoToTarget.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Shell.h"
+#include "vault/VaultRoutines.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+void Form1::cmdDelete_Click()
+{
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select an entry to delete."));
+    EntryListModel& model = m_lstPass->entries();
+    const quint64 id = model.idAt(row - 1);
+    const Entry entry = model.at(row - 1);
+    const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
+                         QStringLiteral("Username: ") + entry.username + QStringLiteral("\r\n") +
+                         QStringLiteral("Password: ") + entry.password + QStringLiteral("\r\n") +
+                         QStringLiteral("Used At: ") + entry.location;
+    const auto answer = m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel,
+                                                     QStringLiteral("Confirm Delete"));
+    if (answer != MessageBoxes::Answer::Ok)
+        return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
+    // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
+    const int current = model.rowOfId(id);
+    if (current >= 0)
+        model.remove(current);
+    if (SaveVault(m_ctx))
+        StatusLine(QStringLiteral("Entry deleted successfully, data saved."));
+}
+
+void Form1::cmdCopy_Click(int index)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select a row to copy from."));
+    static const std::array<QString, 3> prefixes = {QStringLiteral("Copied Username "),
+                                                    QStringLiteral("Copied Password "),
+                                                    QStringLiteral("Copied Location ")};
+    const QString value = EntryListModel::field(m_lstPass->entries().at(row - 1), index);
+    clipboard->setText(value);
+    StatusLine(prefixes[index] + value);
+}
+
+void Form1::cmdGoto_Click()
+{
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select an entry to go to."));
+    StatusLine(QStringLiteral("Opening Location..."));
+    m_ctx.platform.shell.open(goToTarget(m_lstPass->entries().at(row - 1).location));
+}
+
+void Form1::cmdWebsite_Click()
+{
+    openBrowserWindow(m_ctx);
+}
+
+void Form1::viewHelp()
+{
+    openHelpWindow(m_ctx);
+}
+
+void Form1::about()
+{
+    openAboutWindow(m_ctx);
+}

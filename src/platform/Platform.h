@@ -1,0 +1,14 @@
+#pragma once
+
+class MessageBoxes;
+class ProgramEnd;
+class SettingsStore;
+class Shell;
+
+// The platform calls a test cannot make for real, each behind its seam.
+struct Platform {
+    MessageBoxes& messages;
+    ProgramEnd& programEnd;
+    SettingsStore& settings;
+    Shell& shell;
+};

@@ -1,0 +1,13 @@
+#pragma once
+
+// Ending the program at once: no further handler runs and nothing is saved.
+class ProgramEnd {
+public:
+    virtual ~ProgramEnd() = default;
+    virtual void endNow() = 0;
+};
+
+class ProcessEnd final : public ProgramEnd {
+public:
+    [[noreturn]] void endNow() override;
+};

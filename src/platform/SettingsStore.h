@@ -1,0 +1,20 @@
+#pragma once
+#include <QString>
+
+// The per-user settings store: values under an application name, a section and a key.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual QString read(const QString& application, const QString& section, const QString& key,
+                         const QString& fallback) = 0;
+    virtual void write(const QString& application, const QString& section, const QString& key,
+                       const QString& value) = 0;
+};
+
+class QtSettingsStore final : public SettingsStore {
+public:
+    QString read(const QString& application, const QString& section, const QString& key,
+                 const QString& fallback) override;
+    void write(const QString& application, const QString& section, const QString& key,
+               const QString& value) override;
+};

@@ -1,0 +1,7 @@
+#pragma once
+
+class QWidget;
+
+// Makes a window stay on top of all others (or not), keeping its position and size.
+void SetTopmost(QWidget* window, bool on);
+bool IsTopmost(const QWidget* window);

@@ -1,0 +1,14 @@
+#include "platform/VersionInfo.h"
+
+#include "VersionInfoData.h"
+
+VersionInfo builtInVersionInfo()
+{
+    return {QStringLiteral(KEYHAVEN_PRODUCT_NAME), QStringLiteral(KEYHAVEN_COMPANY_NAME),
+            QStringLiteral(KEYHAVEN_COMMENTS), KEYHAVEN_VERSION_MAJOR, KEYHAVEN_VERSION_MINOR};
+}
+
+QString builtInHomePage()
+{
+    return QStringLiteral(KEYHAVEN_HOME_PAGE);
+}

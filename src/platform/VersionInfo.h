@@ -1,0 +1,17 @@
+#pragma once
+#include <QString>
+
+// What the executable says about itself: product, maker, maker's web domain, version.
+struct VersionInfo {
+    QString productName;
+    QString companyName;
+    QString comments; // the company's web domain
+    int major = 0;
+    int minor = 0;
+};
+
+// The version information built into this executable.
+VersionInfo builtInVersionInfo();
+
+// The built-in full address of the company's home page.
+QString builtInHomePage();

@@ -1,0 +1,5 @@
+#include "presentation/SkinLabel.h"
+
+SkinLabel::SkinLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+class AppContext;
+class QWidget;
+
+// Gives one window the skin's look and colours its standard controls.
+void SkinWindow(AppContext& ctx, QWidget* window);

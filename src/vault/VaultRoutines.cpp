@@ -1,0 +1,132 @@
+#include "vault/VaultRoutines.h"
+
+#include "app/AppContext.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProgramEnd.h"
+#include "platform/WindowRegistry.h"
+#include "vault/FrmPass.h"
+#include "vault/VaultFormat.h"
+#include "vault/VaultStorage.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+
+QString dataPath(const AppContext& ctx)
+{
+    return vaultstorage::vaultPath(ctx.programFolder);
+}
+
+void reportUnreadable(AppContext& ctx, const QString& reason)
+{
+    ctx.platform.messages.show(QStringLiteral("The data file cannot be read:\n\n%1\n\n%2\n\n"
+                                              "Nothing was changed. The program will now close.")
+                                   .arg(QDir::toNativeSeparators(dataPath(ctx)), reason),
+                               MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
+    ctx.platform.programEnd.endNow();
+}
+
+void reportSaveFailure(AppContext& ctx, const QString& reason, const QString& what)
+{
+    ctx.platform.messages.show(QStringLiteral("%1 could not be saved to the data file:\n\n%2\n\n%3\n\n"
+                                              "The file still holds what was last saved.")
+                                   .arg(what, QDir::toNativeSeparators(dataPath(ctx)), reason),
+                               MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
+}
+
+QString generalDateText(const QDateTime& now)
+{
+    const QLocale locale = QLocale::system();
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*"))); // no time zone
+    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), timeFormat.trimmed());
+}
+
+} // namespace
+
+void CheckVault(AppContext& ctx)
+{
+    const QString path = dataPath(ctx);
+    const auto ensured = vaultstorage::EnsureVaultFile(path);
+    if (!ensured.ok)
+        return reportUnreadable(ctx, ensured.reason);
+    QByteArray bytes;
+    const auto read = vaultstorage::readAll(path, bytes);
+    if (!read.ok)
+        return reportUnreadable(ctx, read.reason);
+    const QString line1 = vaultformat::firstLine(bytes);
+    if (!line1.isEmpty()) {
+        ctx.password.storedPassword = line1;
+        ShowPasswordGate(ctx, false);
+    } else {
+        ShowPasswordGate(ctx, true);
+    }
+}
+
+void ShowPasswordGate(AppContext& ctx, bool createMode)
+{
+    ctx.password.createMode = createMode;
+    showModeless(loadWindow(ctx.windows.frmPass, [&] { return new FrmPass(ctx); }));
+}
+
+void LoadVaultEntries(AppContext& ctx)
+{
+    const QString path = dataPath(ctx);
+    const auto ensured = vaultstorage::EnsureVaultFile(path);
+    if (!ensured.ok)
+        return reportUnreadable(ctx, ensured.reason);
+    QByteArray bytes;
+    const auto read = vaultstorage::readAll(path, bytes);
+    if (!read.ok)
+        return reportUnreadable(ctx, read.reason);
+    vaultformat::Contents contents = vaultformat::parse(bytes);
+    bytes = QByteArray(); // the list holds the entries from here on
+    const int count = static_cast<int>(contents.entries.size());
+    Form1* form1 = ctx.windows.form1;
+    form1->list().entries().replaceAll(std::move(contents.entries));
+    QString status = QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries");
+    if (contents.damagedLines > 0)
+        status += QStringLiteral("; %1 damaged lines had missing fields, which were left empty")
+                      .arg(contents.damagedLines);
+    form1->StatusLine(status);
+    form1->afterFormLoad();
+}
+
+bool SaveNewPassword(AppContext& ctx)
+{
+    unloadWindow(ctx.windows.frmPass);
+    QCoreApplication::processEvents();
+    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), vaultformat::passwordOnly(ctx.password.sessionPassword));
+    Form1* form1 = ctx.windows.form1;
+    if (saved.ok) {
+        form1->StatusLine(QStringLiteral("Password created successfully"));
+    } else {
+        reportSaveFailure(ctx, saved.reason, QStringLiteral("The new master password"));
+        form1->StatusLine(QStringLiteral("Save failed: the master password was not saved (") + saved.reason +
+                          QLatin1Char(')'));
+    }
+    form1->afterFormLoad();
+    return saved.ok;
+}
+
+bool SaveVault(AppContext& ctx)
+{
+    Form1* form1 = ctx.windows.form1;
+    const QByteArray bytes = vaultformat::fullVault(ctx.password.sessionPassword, form1->list().entries().entries());
+    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), bytes);
+    if (!saved.ok) {
+        reportSaveFailure(ctx, saved.reason, QStringLiteral("The entries"));
+        form1->StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
+                          QStringLiteral("); the change is kept in the list"));
+        return false;
+    }
+    form1->StatusLine(QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()));
+    return true;
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// The file side of the vault: finding, creating, reading and atomically replacing data.enc.
+namespace vaultstorage {
+
+struct Result {
+    bool ok = true;
+    QString reason; // why it failed, in words for the user
+};
+
+QString vaultPath(const QString& programFolder);
+
+// The part of a path after its last separator (backslash or slash); the whole path without one.
+QString FileNamePart(const QString& path);
+
+// Whether a normal file exists at the path; any error counts as no.
+bool FileExists(const QString& path);
+
+// Creates the file as one empty line, readable and writable by its owner only, when it is missing.
+Result EnsureVaultFile(const QString& path);
+
+// Reads the whole file.
+Result readAll(const QString& path, QByteArray& bytes);
+
+// Replaces the file with the bytes, never leaving a torn file: the new content is complete and
+// flushed before it takes the old one's place. A read-only file is left alone and reported.
+Result saveAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace vaultstorage

@@ -1,0 +1,55 @@
+#pragma once
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
+#include "platform/ProgramEnd.h"
+#include "platform/SettingsStore.h"
+#include "platform/Shell.h"
+
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Records every box and answers from a queue; with the queue empty it takes the default button.
+class RecordingMessageBoxes final : public MessageBoxes {
+public:
+    RecordingMessageBoxes() : MessageBoxes(QStringLiteral("Keyhaven")) {}
+    std::vector<Box> boxes;
+    std::deque<Answer> answers;
+    std::function<void(const Box&)> onShow; // runs while the "modal" box is up
+
+    QStringList texts() const;
+
+protected:
+    Answer present(const Box& box) override;
+};
+
+class RecordingProgramEnd final : public ProgramEnd {
+public:
+    int ends = 0;
+    void endNow() override { ++ends; }
+};
+
+class MemorySettings final : public SettingsStore {
+public:
+    QMap<QString, QString> values; // "application/section/key"
+    QString read(const QString& application, const QString& section, const QString& key,
+                 const QString& fallback) override;
+    void write(const QString& application, const QString& section, const QString& key, const QString& value) override;
+    static QString path(const QString& application, const QString& section, const QString& key);
+};
+
+class RecordingShell final : public Shell {
+public:
+    QStringList opened;
+    void open(const QString& target) override { opened.append(target); }
+};
+
+struct FakePlatform {
+    RecordingMessageBoxes messages;
+    RecordingProgramEnd programEnd;
+    MemorySettings settings;
+    RecordingShell shell;
+    Platform platform() { return Platform{messages, programEnd, settings, shell}; }
+};

@@ -1,0 +1,115 @@
+#include "support/TestProgram.h"
+
+#include "editor/FrmAdd.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "platform/CodePage.h"
+#include "platform/WindowRegistry.h"
+#include "vault/FrmPass.h"
+#include "vault/LineCipher.h"
+#include "vault/VaultStorage.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+TestProgram::TestProgram()
+{
+    VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1, 0};
+    ctx = std::make_unique<AppContext>(fake.platform(), version, m_dir.path());
+    // No help window by default; tests of it switch it on.
+    fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),
+                        QStringLiteral("0"));
+}
+
+TestProgram::~TestProgram()
+{
+    // Close every window of this run without running the program's own unload steps.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        w->hide();
+        w->deleteLater();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QString TestProgram::vaultPath() const
+{
+    return vaultstorage::vaultPath(m_dir.path());
+}
+
+void TestProgram::writeVault(const QByteArray& bytes) const
+{
+    QFile f(vaultPath());
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write the test vault");
+}
+
+QByteArray TestProgram::vaultBytes() const
+{
+    QFile f(vaultPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void TestProgram::start()
+{
+    ctx->mainWindowClosed = false;
+    InitProductIdentity(*ctx);
+    showModeless(loadWindow(ctx->windows.form1, [&] { return new Form1(*ctx); }));
+}
+
+void TestProgram::startAndUnlock(const QString& password)
+{
+    start();
+    FrmPass* pass = gate();
+    if (!pass)
+        qFatal("no password gate");
+    pass->findChild<QLineEdit*>(QStringLiteral("txtPass"))->setText(password);
+    pass->findChild<QLineEdit*>(QStringLiteral("txtPass2"))->setText(password);
+    QTest::mouseClick(pass->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+}
+
+Form1* TestProgram::form1() const
+{
+    return ctx->windows.form1;
+}
+
+FrmPass* TestProgram::gate() const
+{
+    return ctx->windows.frmPass;
+}
+
+FrmAdd* TestProgram::editor() const
+{
+    return ctx->windows.frmAdd;
+}
+
+QString TestProgram::status() const
+{
+    return form1() ? form1()->statusText() : QString();
+}
+
+std::vector<Entry> TestProgram::listEntries() const
+{
+    return form1()->list().entries().entries();
+}
+
+void TestProgram::selectRow(int row0) const
+{
+    form1()->list().selectRow(row0);
+}
+
+QByteArray vaultFile(const QStringList& plainLines)
+{
+    QByteArray out;
+    for (const QString& line : plainLines) {
+        QByteArray bytes;
+        if (!codepage::encode(line, bytes))
+            qFatal("test line outside the code page");
+        out += cipherBytes(bytes);
+        out += "\r\n";
+    }
+    return out;
+}

@@ -1,0 +1,45 @@
+#pragma once
+#include "app/AppContext.h"
+#include "support/FakePlatform.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+class Form1;
+class FrmPass;
+class FrmAdd;
+
+// One run of the program in a temporary program folder, with the platform's seams faked.
+class TestProgram {
+public:
+    TestProgram();
+    ~TestProgram();
+
+    QString folder() const { return m_dir.path(); }
+    QString vaultPath() const;
+    void writeVault(const QByteArray& bytes) const;
+    QByteArray vaultBytes() const;
+
+    // Starts as the program does, up to the open password gate.
+    void start();
+    // Starts and passes the gate: creates the password when the file is new, else types it.
+    void startAndUnlock(const QString& password = QStringLiteral("master"));
+
+    Form1* form1() const;
+    FrmPass* gate() const;
+    FrmAdd* editor() const;
+    QString status() const;
+    std::vector<Entry> listEntries() const;
+    void selectRow(int row0) const;
+
+    FakePlatform fake;
+    std::unique_ptr<AppContext> ctx;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Builds data.enc bytes from plain lines: each line enciphered, CR LF after each.
+QByteArray vaultFile(const QStringList& plainLines);

@@ -1,0 +1,300 @@
+// The data file without windows: code page, cipher, the file's shapes, reading rules, storage.
+#include "platform/CodePage.h"
+#include "vault/LineCipher.h"
+#include "vault/VaultFormat.h"
+#include "vault/VaultStorage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(std::vector<Entry>)
+
+namespace {
+
+QByteArray hex(const char* h)
+{
+    return QByteArray::fromHex(h);
+}
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+class TestVault : public QObject {
+    Q_OBJECT
+private slots:
+    void cipher_data();
+    void cipher();
+    void everyByteRoundTrips();
+    void fileShapes_data();
+    void fileShapes();
+    void reading_data();
+    void reading();
+    void savedLinesReadBack();
+    void fieldProblems_data();
+    void fieldProblems();
+    void fileNamePart_data();
+    void fileNamePart();
+    void ensureCreatesOwnerOnlyEmptyLine();
+    void fileExistsOnlyForFiles();
+    void saveReplacesAtomicallyAndKeepsPermissions();
+    void saveFailuresLeaveOldFile_data();
+    void saveFailuresLeaveOldFile();
+};
+
+void TestVault::cipher_data()
+{
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("abc") << QStringLiteral("abc") << hex("E1E2E3");
+    QTest::newRow("separator") << QStringLiteral("|||") << hex("FCFCFC");
+    QTest::newRow("e acute is stored as i") << QStringLiteral("\u00e9") << QByteArray("i");
+    QTest::newRow("i is stored as e acute") << QStringLiteral("i") << hex("E9");
+    QTest::newRow("code 138 becomes LF") << QStringLiteral("\u0160") << hex("0A");
+    QTest::newRow("euro becomes byte 0") << QStringLiteral("\u20ac") << hex("00");
+    QTest::newRow("unassigned 0x81 kept") << QStringLiteral("\u0081") << hex("01");
+}
+
+void TestVault::cipher()
+{
+    QFETCH(QString, plain);
+    QFETCH(QByteArray, stored);
+    QByteArray bytes;
+    QVERIFY(codepage::encode(plain, bytes));
+    QCOMPARE(cipherBytes(bytes), stored);
+    QCOMPARE(LineCipher(LineCipher(plain)), plain);
+    QCOMPARE(codepage::decode(cipherBytes(stored)), plain);
+}
+
+void TestVault::everyByteRoundTrips()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(static_cast<char>(b));
+    const QString text = codepage::decode(all);
+    QCOMPARE(text.size(), 256);
+    QByteArray back;
+    QVERIFY(codepage::encode(text, back));
+    QCOMPARE(back, all);
+    QCOMPARE(codepage::byteFor(0x0080), -1); // not a Windows-1252 character
+    QCOMPARE(codepage::byteFor(0x4e2d), -1);
+}
+
+void TestVault::fileShapes_data()
+{
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("missing file") << vaultformat::emptyFile() << hex("0D0A");
+    QTest::newRow("password only") << vaultformat::passwordOnly(QStringLiteral("abc")) << hex("E1E2E30D0A");
+    QTest::newRow("empty list") << vaultformat::fullVault(QStringLiteral("abc"), {}) << hex("E1E2E30D0A0D0A");
+    QTest::newRow("one entry, empty location")
+        << vaultformat::fullVault(QStringLiteral("abc"), {{QStringLiteral("a"), QStringLiteral("b"), {}}})
+        << hex("E1E2E30D0A" "E1FCFCFCE2FCFCFC0D0A" "0D0A");
+    QTest::newRow("two entries in list order")
+        << vaultformat::fullVault(QStringLiteral("i"), {{QStringLiteral("b"), QStringLiteral("b"), QStringLiteral("c")},
+                                                        {QStringLiteral("a"), QStringLiteral("a"), QStringLiteral("a")}})
+        << hex("E90D0A" "E2FCFCFCE2FCFCFCE30D0A" "E1FCFCFCE1FCFCFCE10D0A" "0D0A");
+}
+
+void TestVault::fileShapes()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(written.toHex(' '), expected.toHex(' '));
+}
+
+void TestVault::reading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<std::vector<Entry>>("entries");
+    QTest::addColumn<int>("damaged");
+    const QString a = QStringLiteral("a"), b = QStringLiteral("b"), c = QStringLiteral("c");
+    QTest::newRow("zero bytes") << QByteArray() << QString() << std::vector<Entry>{} << 0;
+    QTest::newRow("only CR LF") << hex("0D0A") << QString() << std::vector<Entry>{} << 0;
+    QTest::newRow("password only") << hex("E1E2E30D0A") << QStringLiteral("abc") << std::vector<Entry>{} << 0;
+    QTest::newRow("empty list") << hex("E10D0A0D0A") << a << std::vector<Entry>{} << 0;
+    QTest::newRow("one entry") << hex("E10D0AE1FCFCFCE2FCFCFCE30D0A0D0A") << a << std::vector<Entry>{{a, b, c}} << 0;
+    QTest::newRow("empty location") << hex("E10D0AE1FCFCFCE2FCFCFC0D0A") << a << std::vector<Entry>{{a, b, {}}} << 0;
+    QTest::newRow("single blank line skipped")
+        << hex("E10D0A200D0AE1FCFCFCE2FCFCFCE30D0A") << a << std::vector<Entry>{{a, b, c}} << 0;
+    QTest::newRow("LF inside a line is code 138")
+        << hex("E10D0AE10AFCFCFCE2FCFCFCE30D0A") << a << std::vector<Entry>{{QStringLiteral("a\u0160"), b, c}} << 0;
+    QTest::newRow("CR without LF ends a line")
+        << hex("E10DE1FCFCFCE2FCFCFCE30D") << a << std::vector<Entry>{{a, b, c}} << 0;
+    QTest::newRow("no final line end") << hex("E10D0AE1FCFCFCE2FCFCFCE3") << a << std::vector<Entry>{{a, b, c}} << 0;
+    QTest::newRow("location keeps further separators")
+        << hex("E10D0AE1FCFCFCE2FCFCFCE3FCFCFCE30D0A") << a << std::vector<Entry>{{a, b, QStringLiteral("c|||c")}} << 0;
+    QTest::newRow("missing separators leave fields empty")
+        << hex("E10D0AE10D0AE1FCFCFCE20D0A") << a << std::vector<Entry>{{a, {}, {}}, {a, b, {}}} << 2;
+}
+
+void TestVault::reading()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, firstLine);
+    QFETCH(std::vector<Entry>, entries);
+    QFETCH(int, damaged);
+    const auto contents = vaultformat::parse(bytes);
+    QCOMPARE(contents.firstLine, firstLine);
+    QCOMPARE(vaultformat::firstLine(bytes), firstLine);
+    QCOMPARE(contents.entries.size(), entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        QCOMPARE(contents.entries[i].username, entries[i].username);
+        QCOMPARE(contents.entries[i].password, entries[i].password);
+        QCOMPARE(contents.entries[i].location, entries[i].location);
+    }
+    QCOMPARE(contents.damagedLines, damaged);
+}
+
+void TestVault::savedLinesReadBack()
+{
+    // Every character the editor lets through, in every field, comes back unchanged.
+    QString all;
+    for (int b = 0; b < 256; ++b) {
+        const QChar ch = codepage::decode(QByteArray(1, static_cast<char>(b))).at(0);
+        if (ch != QChar('|') && ch != QChar(0x8D) && ch != QChar('\r'))
+            all.append(ch);
+    }
+    std::vector<Entry> entries = {{all, all, all + QStringLiteral("|||x|")}, {QStringLiteral("|a"), QStringLiteral("|b"), {}}};
+    const QByteArray bytes = vaultformat::fullVault(QStringLiteral("\u20ac pass"), entries);
+    const auto back = vaultformat::parse(bytes);
+    QCOMPARE(back.firstLine, QStringLiteral("\u20ac pass"));
+    QCOMPARE(back.entries.size(), entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        QVERIFY(back.entries[i] == entries[i]);
+}
+
+void TestVault::fieldProblems_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isLocation");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("plain") << QStringLiteral("user") << false << false;
+    QTest::newRow("leading bar") << QStringLiteral("|user") << false << false;
+    QTest::newRow("separator in username") << QStringLiteral("a|||b") << false << true;
+    QTest::newRow("trailing bar") << QStringLiteral("ab|") << false << true;
+    QTest::newRow("separator in location") << QStringLiteral("a|||b|") << true << false;
+    QTest::newRow("outside the code page") << QStringLiteral("\u4e2d") << true << true;
+    QTest::newRow("enciphers to CR") << QStringLiteral("a\u008d") << true << true;
+    QTest::newRow("euro") << QStringLiteral("\u20ac") << false << false;
+}
+
+void TestVault::fieldProblems()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isLocation);
+    QFETCH(bool, refused);
+    QCOMPARE(!vaultformat::problemWithField(text, isLocation).isEmpty(), refused);
+}
+
+void TestVault::fileNamePart_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("backslash") << QStringLiteral("C:\\Prog\\data.enc") << QStringLiteral("data.enc");
+    QTest::newRow("slash") << QStringLiteral("/opt/k/data.enc") << QStringLiteral("data.enc");
+    QTest::newRow("no separator") << QStringLiteral("data.enc") << QStringLiteral("data.enc");
+    QTest::newRow("trailing separator") << QStringLiteral("C:\\Prog\\") << QString();
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestVault::fileNamePart()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(vaultstorage::FileNamePart(path), name);
+}
+
+void TestVault::ensureCreatesOwnerOnlyEmptyLine()
+{
+    QTemporaryDir dir;
+    const QString path = vaultstorage::vaultPath(dir.path());
+    QVERIFY(vaultstorage::EnsureVaultFile(path).ok);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), hex("0D0A"));
+    QCOMPARE(f.permissions() & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
+                                QFile::ReadOther | QFile::WriteOther),
+             QFile::ReadOwner | QFile::WriteOwner);
+    f.close();
+    // An existing file is left alone.
+    QVERIFY(vaultstorage::saveAtomically(path, hex("E10D0A")).ok);
+    QVERIFY(vaultstorage::EnsureVaultFile(path).ok);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), hex("E10D0A"));
+}
+
+void TestVault::fileExistsOnlyForFiles()
+{
+    QTemporaryDir dir;
+    const QString path = vaultstorage::vaultPath(dir.path());
+    QVERIFY(!vaultstorage::FileExists(path));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("data.enc")));
+    QVERIFY(!vaultstorage::FileExists(path));
+    QVERIFY(!vaultstorage::EnsureVaultFile(path).ok); // a folder is never written over
+    QVERIFY(!vaultstorage::FileExists(QString()));
+}
+
+void TestVault::saveReplacesAtomicallyAndKeepsPermissions()
+{
+    QTemporaryDir dir;
+    const QString path = vaultstorage::vaultPath(dir.path());
+    QVERIFY(vaultstorage::saveAtomically(path, hex("E10D0A0D0A")).ok);
+    QCOMPARE(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions());
+    QVERIFY(vaultstorage::saveAtomically(path, hex("E20D0A0D0A")).ok);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), hex("E20D0A0D0A"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.enc")});
+}
+
+void TestVault::saveFailuresLeaveOldFile_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("read-only file") << QStringLiteral("read-only");
+    QTest::newRow("folder of that name") << QStringLiteral("folder");
+    QTest::newRow("folder gone") << QStringLiteral("gone");
+    if (!isRoot())
+        QTest::newRow("folder not writable") << QStringLiteral("locked");
+}
+
+void TestVault::saveFailuresLeaveOldFile()
+{
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/prog");
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = vaultstorage::vaultPath(folder);
+    const QByteArray old = hex("E10D0A0D0A");
+    if (fault != QLatin1String("folder"))
+        QVERIFY(vaultstorage::saveAtomically(path, old).ok);
+    if (fault == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    else if (fault == QLatin1String("folder"))
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("data.enc")));
+    else if (fault == QLatin1String("gone"))
+        QVERIFY(QDir(folder).removeRecursively());
+    else
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+
+    const auto result = vaultstorage::saveAtomically(path, hex("E20D0A0D0A"));
+    QVERIFY(!result.ok);
+    QVERIFY(!result.reason.isEmpty());
+    if (fault == QLatin1String("read-only") || fault == QLatin1String("locked")) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
+    }
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QTEST_GUILESS_MAIN(TestVault)
+#include "test_vault.moc"
