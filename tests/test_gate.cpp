@@ -1,0 +1,296 @@
+// The master password gate, driven through its real window.
+#include "mainwindow/Form1.h"
+#include "platform/Topmost.h"
+#include "platform/Twips.h"
+#include "support/TestProgram.h"
+#include "vault/FrmPass.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using Answer = MessageBoxes::Answer;
+
+QLineEdit* box(FrmPass* gate, const char* name)
+{
+    return gate->findChild<QLineEdit*>(QLatin1String(name));
+}
+
+void type(FrmPass* gate, const QString& first, const QString& second = {})
+{
+    box(gate, "txtPass")->setText(first);
+    box(gate, "txtPass2")->setText(second);
+}
+
+void clickOk(FrmPass* gate)
+{
+    QTest::mouseClick(gate->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+}
+
+const QString kWelcome = QStringLiteral(
+    "Because this is the first time you have used Keyhaven, you will need to create a master password.  This "
+    "password will be required to open the program from now on, and can not be reset.\r\n\r\nPlease enter a "
+    "password that you will not forget.");
+
+} // namespace
+
+class TestGate : public QObject {
+    Q_OBJECT
+private slots:
+    void modeFollowsFirstLine_data();
+    void modeFollowsFirstLine();
+    void createRules_data();
+    void createRules();
+    void createAcceptsAndWritesPasswordLine();
+    void enterInEitherBoxIsOk();
+    void messagesShownWhileNotTopmost();
+    void verifyTries_data();
+    void verifyTries();
+    void closeBoxEndsProgram_data();
+    void closeBoxEndsProgram();
+    void timerKeepsMainWindowHidden();
+    void unreadableFileEndsWithoutWriting();
+};
+
+void TestGate::modeFollowsFirstLine_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("createMode");
+    QTest::newRow("missing file") << QByteArray() << true;
+    QTest::newRow("zero bytes") << QByteArray("") << true;
+    QTest::newRow("only CR LF") << QByteArray("\r\n") << true;
+    QTest::newRow("password line") << vaultFile({QStringLiteral("abc")}) << false;
+}
+
+void TestGate::modeFollowsFirstLine()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, createMode);
+    TestProgram p;
+    if (!file.isNull())
+        p.writeVault(file);
+    p.start();
+    FrmPass* gate = p.gate();
+    QVERIFY(gate);
+    QVERIFY(gate->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!p.form1()->isVisible(), 500);
+    QVERIFY(IsTopmost(gate));
+    QCOMPARE(gate->windowTitle(), QStringLiteral("Password Required"));
+    QCOMPARE(p.ctx->password.createMode, createMode);
+    const auto* label = gate->findChild<QLabel*>(QStringLiteral("SkinLabel1"));
+    QCOMPARE(label->text(), createMode ? kWelcome : QStringLiteral("Please enter your password"));
+    QCOMPARE(box(gate, "txtPass2")->isVisible(), createMode);
+    // Layout of the mode, in twips.
+    const int okTop = createMode ? 2450 : 780;
+    QCOMPARE(gate->findChild<QPushButton*>(QStringLiteral("cmdOK"))->y(), twipsToPixels(okTop));
+    QCOMPARE(gate->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->y(), twipsToPixels(okTop));
+    QCOMPARE(box(gate, "txtPass")->y(), twipsToPixels(createMode ? 1700 : 360));
+    QCOMPARE(gate->height(), twipsToPixels((createMode ? 3505 : 1845) - 405));
+    QCOMPARE(QApplication::focusWidget() == gate->findChild<QPushButton*>(QStringLiteral("cmdOK")) ||
+                 !gate->isActiveWindow(),
+             true);
+    if (file.isNull())
+        QCOMPARE(p.vaultBytes(), QByteArray("\r\n"));
+}
+
+void TestGate::createRules_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("keepsText");
+    QTest::newRow("three characters") << QStringLiteral("abc") << QStringLiteral("abc")
+                                      << QStringLiteral("You must enter a password that is at least 4 characters long")
+                                      << true;
+    QTest::newRow("case differs") << QStringLiteral("Abcd") << QStringLiteral("abcd")
+                                  << QStringLiteral("Your passwords did not match.  Please try again.") << false;
+    QTest::newRow("short second box") << QStringLiteral("abcde") << QStringLiteral("xy")
+                                      << QStringLiteral("Your passwords did not match.  Please try again.") << false;
+    QTest::newRow("trailing blank differs") << QStringLiteral("abcd ") << QStringLiteral("abcd")
+                                            << QStringLiteral("Your passwords did not match.  Please try again.")
+                                            << false;
+    QTest::newRow("not storable") << QStringLiteral("ab\u4e2dcd") << QStringLiteral("ab\u4e2dcd")
+                                  << QStringLiteral("This password cannot be used") << false;
+    QTest::newRow("enciphers to CR") << QStringLiteral("ab\u008dcd") << QStringLiteral("ab\u008dcd")
+                                     << QStringLiteral("This password cannot be used") << false;
+}
+
+void TestGate::createRules()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, message);
+    QFETCH(bool, keepsText);
+    TestProgram p;
+    p.start();
+    FrmPass* gate = p.gate();
+    type(gate, first, second);
+    clickOk(gate);
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    QVERIFY2(p.fake.messages.boxes[0].text.startsWith(message), qPrintable(p.fake.messages.boxes[0].text));
+    QCOMPARE(p.fake.messages.boxes[0].title, QStringLiteral("Keyhaven"));
+    QCOMPARE(p.fake.messages.boxes[0].icon, MessageBoxes::Icon::None);
+    QCOMPARE(box(gate, "txtPass")->text(), keepsText ? first : QString());
+    QCOMPARE(box(gate, "txtPass2")->text(), keepsText ? second : QString());
+    QCOMPARE(p.gate(), gate);
+    QVERIFY(p.ctx->password.sessionPassword.isEmpty());
+    QCOMPARE(p.vaultBytes(), QByteArray("\r\n"));
+    QCOMPARE(p.fake.programEnd.ends, 0);
+}
+
+void TestGate::createAcceptsAndWritesPasswordLine()
+{
+    TestProgram p;
+    p.start();
+    type(p.gate(), QStringLiteral("    "), QStringLiteral("    "));
+    clickOk(p.gate());
+    QCOMPARE(p.vaultBytes(), QByteArray::fromHex("A0A0A0A00D0A"));
+    QCOMPARE(p.ctx->password.sessionPassword, QStringLiteral("    "));
+    QCOMPARE(p.status(), QStringLiteral("Password created successfully"));
+    QVERIFY(p.form1()->isVisible());
+    QVERIFY(p.listEntries().empty());
+    QTRY_VERIFY(!p.gate());
+    QVERIFY(p.fake.messages.boxes.empty());
+    QCOMPARE(p.fake.programEnd.ends, 0);
+}
+
+void TestGate::enterInEitherBoxIsOk()
+{
+    for (const char* boxName : {"txtPass", "txtPass2"}) {
+        TestProgram p;
+        p.start();
+        type(p.gate(), QStringLiteral("abcd"));
+        QTest::keyClick(box(p.gate(), boxName), Qt::Key_Return);
+        QCOMPARE(p.fake.messages.texts(), QStringList{QStringLiteral("Your passwords did not match.  Please try again.")});
+    }
+    TestProgram p;
+    p.writeVault(vaultFile({QStringLiteral("abcd"), QStringLiteral("u|||p|||l")}));
+    p.start();
+    type(p.gate(), QStringLiteral("abcd"));
+    QTest::keyClick(box(p.gate(), "txtPass"), Qt::Key_Enter);
+    QCOMPARE(p.status(), QStringLiteral("Loaded 1 entries"));
+}
+
+void TestGate::messagesShownWhileNotTopmost()
+{
+    TestProgram p;
+    p.start();
+    FrmPass* gate = p.gate();
+    bool topmostDuringBox = true;
+    p.fake.messages.onShow = [&](const MessageBoxes::Box&) { topmostDuringBox = IsTopmost(gate); };
+    type(gate, QStringLiteral("ab"), QStringLiteral("ab"));
+    clickOk(gate);
+    QVERIFY(!topmostDuringBox);
+    QVERIFY(IsTopmost(gate));
+    QVERIFY(gate->isVisible());
+}
+
+void TestGate::verifyTries_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<Answer>>("answers");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("ends");
+    const QString wrong = QStringLiteral("Sorry, the password you entered was not correct.");
+    const QString only3 = QStringLiteral("Only 3 tries allowed.  Click Ok to close.");
+    QTest::newRow("two wrong then right")
+        << QStringList{QStringLiteral("x"), QStringLiteral("MASTER"), QStringLiteral("master")}
+        << QList<Answer>{Answer::Retry, Answer::Retry} << QStringList{wrong, wrong} << false;
+    QTest::newRow("three wrong")
+        << QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("master ")}
+        << QList<Answer>{Answer::Retry, Answer::Retry, Answer::Retry} << QStringList{wrong, wrong, wrong, only3} << true;
+    QTest::newRow("cancel") << QStringList{QStringLiteral("x")} << QList<Answer>{Answer::Cancel} << QStringList{wrong}
+                            << true;
+    QTest::newRow("box closed") << QStringList{QStringLiteral("x")} << QList<Answer>{Answer::Closed}
+                                << QStringList{wrong} << true;
+}
+
+void TestGate::verifyTries()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QList<Answer>, answers);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, ends);
+    TestProgram p;
+    const QByteArray file = vaultFile({QStringLiteral("master"), QStringLiteral("a|||b|||c"),
+                                       QStringLiteral("d|||e|||f"), QString(), QStringLiteral("g|||h|||i"), QString()});
+    p.writeVault(file);
+    p.start();
+    FrmPass* gate = p.gate();
+    p.fake.messages.answers.assign(answers.begin(), answers.end());
+    for (const QString& t : typed) {
+        type(gate, t);
+        clickOk(gate);
+        if (p.fake.programEnd.ends)
+            break;
+        if (p.ctx->password.sessionPassword.isEmpty())
+            QVERIFY(box(gate, "txtPass")->text().isEmpty());
+    }
+    QCOMPARE(p.fake.messages.texts(), messages);
+    for (const auto& b : p.fake.messages.boxes) {
+        if (b.text.startsWith(QLatin1String("Sorry"))) {
+            QCOMPARE(b.title, QStringLiteral("Incorrect Password"));
+            QCOMPARE(b.buttons, MessageBoxes::Buttons::RetryCancel);
+        } else {
+            QCOMPARE(b.title, QStringLiteral("Keyhaven"));
+            QCOMPARE(b.buttons, MessageBoxes::Buttons::Ok);
+        }
+        QCOMPARE(b.icon, MessageBoxes::Icon::None);
+    }
+    QCOMPARE(p.fake.programEnd.ends, ends ? 1 : 0);
+    if (ends) {
+        QVERIFY(!gate->timerRunning());
+        QVERIFY(p.listEntries().empty());
+    } else {
+        QCOMPARE(p.status(), QStringLiteral("Loaded 3 entries"));
+        QCOMPARE(p.listEntries().size(), size_t(3));
+        QVERIFY(p.form1()->isVisible());
+    }
+    QCOMPARE(p.vaultBytes(), file);
+}
+
+void TestGate::closeBoxEndsProgram_data()
+{
+    QTest::addColumn<bool>("createMode");
+    QTest::newRow("create") << true;
+    QTest::newRow("verify") << false;
+}
+
+void TestGate::closeBoxEndsProgram()
+{
+    QFETCH(bool, createMode);
+    TestProgram p;
+    if (!createMode)
+        p.writeVault(vaultFile({QStringLiteral("master")}));
+    p.start();
+    p.gate()->close();
+    QCOMPARE(p.fake.programEnd.ends, 1);
+    QVERIFY(!p.gate());
+}
+
+void TestGate::timerKeepsMainWindowHidden()
+{
+    TestProgram p;
+    p.start();
+    QVERIFY(p.gate()->timerRunning());
+    p.form1()->show(); // as the start-up does right after the main window's load
+    QTRY_VERIFY_WITH_TIMEOUT(!p.form1()->isVisible(), 500);
+}
+
+void TestGate::unreadableFileEndsWithoutWriting()
+{
+    TestProgram p;
+    QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc")));
+    p.start();
+    QCOMPARE(p.fake.programEnd.ends, 1);
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    QVERIFY(p.fake.messages.boxes[0].text.contains(p.vaultPath()));
+    QVERIFY(!p.gate());
+    QVERIFY(QFileInfo(p.vaultPath()).isDir());
+}
+
+QTEST_MAIN(TestGate)
+#include "test_gate.moc"
