@@ -7,6 +7,7 @@
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent)
 {
     // Rows compare as text: case ignored, the user's locale, digits never read as numbers.
+    // Case is folded before collating, since not every collation backend can ignore it.
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     m_collator.setNumericMode(false);
 }
@@ -60,10 +61,10 @@ int EntryListModel::rowOfId(quint64 id) const
 
 int EntryListModel::sortedInsertPosition(const Entry& entry) const
 {
-    const QString key = field(entry, m_sortKey);
+    const QString key = field(entry, m_sortKey).toCaseFolded();
     // After all equal rows, so equal rows keep the order in which they came.
     const auto less = [&](int row) {
-        const int c = m_collator.compare(key, field(m_entries[row], m_sortKey));
+        const int c = m_collator.compare(key, field(m_entries[row], m_sortKey).toCaseFolded());
         return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
     };
     int lo = 0;
@@ -133,7 +134,7 @@ void EntryListModel::sortRows()
     std::vector<QCollatorSortKey> keys;
     keys.reserve(n);
     for (const Entry& e : m_entries)
-        keys.push_back(m_collator.sortKey(field(e, m_sortKey)));
+        keys.push_back(m_collator.sortKey(field(e, m_sortKey).toCaseFolded()));
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
     if (m_sortOrder == Qt::AscendingOrder)

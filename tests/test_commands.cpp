@@ -1,0 +1,244 @@
+// Delete, Copy, Go To, the menus and column sorting on the main window's list.
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "mainwindow/GoToTarget.h"
+#include "mainwindow/ListViewSort.h"
+#include "support/TestProgram.h"
+
+#include <QClipboard>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+void startWith(TestProgram& p, const QStringList& lines)
+{
+    p.writeVault(vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()}));
+    p.startAndUnlock();
+}
+
+QByteArray fileOf(const QStringList& lines)
+{
+    return vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()});
+}
+
+QStringList usernames(const TestProgram& p)
+{
+    QStringList out;
+    for (const Entry& e : p.listEntries())
+        out << e.username;
+    return out;
+}
+
+void clickHeader(TestProgram& p, int section)
+{
+    QHeaderView* header = p.form1()->list().header();
+    const QPoint at(header->sectionViewportPosition(section) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+} // namespace
+
+class TestCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void goToTarget_data();
+    void goToTarget();
+    void goToOpensSelectedLocation();
+    void copy_data();
+    void copy();
+    void deleteConfirmation_data();
+    void deleteConfirmation();
+    void sortingByColumns();
+    void sortEmptyListChangesNothing();
+    void sortErrors();
+    void sortedOrderIsSavedAndAddedRowsFindTheirPlace();
+};
+
+void TestCommands::goToTarget_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("www without scheme") << "www.example.test" << "http://www.example.test";
+    QTest::newRow(".COM in capitals") << "EXAMPLE.COM" << "http://EXAMPLE.COM";
+    QTest::newRow("https kept") << "https://x.org/a" << "https://x.org/a";
+    QTest::newRow("http anywhere kept") << "see http://x.net" << "see http://x.net";
+    QTest::newRow("HTTP in capitals kept") << "HTTP://x.edu" << "HTTP://x.edu";
+    QTest::newRow("folder path") << "C:\\Data" << "C:\\Data";
+    QTest::newRow("Organizer folder") << "/home/me/Organizer" << "http:///home/me/Organizer";
+    QTest::newRow("biz without point") << "mybiz" << "http://mybiz";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestCommands::goToTarget()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, target);
+    QCOMPARE(::goToTarget(location), target);
+}
+
+void TestCommands::goToOpensSelectedLocation()
+{
+    TestProgram p;
+    startWith(p, {QStringLiteral("a|||b|||www.x.test"), QStringLiteral("c|||d|||")});
+    p.form1()->cmdGoto_Click();
+    QCOMPARE(p.status(), QStringLiteral("You must first select an entry to go to."));
+    QVERIFY(p.fake.shell.opened.isEmpty());
+    p.selectRow(0);
+    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdGoto")), Qt::LeftButton);
+    p.selectRow(1);
+    p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_3"))->trigger();
+    QCOMPARE(p.fake.shell.opened, (QStringList{QStringLiteral("http://www.x.test"), QString()}));
+    QCOMPARE(p.status(), QStringLiteral("Opening Location..."));
+}
+
+void TestCommands::copy_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("viaMenu");
+    QTest::addColumn<int>("row"); // -1: none selected
+    QTest::addColumn<QString>("copied");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("username") << 0 << false << 0 << "user1" << "Copied Username user1";
+    QTest::newRow("password") << 1 << false << 1 << "pa ss" << "Copied Password pa ss";
+    QTest::newRow("password via menu") << 1 << true << 1 << "pa ss" << "Copied Password pa ss";
+    QTest::newRow("empty location") << 2 << true << 1 << "" << "Copied Location ";
+    QTest::newRow("nothing selected") << 2 << false << -1 << "" << "You must first select a row to copy from.";
+}
+
+void TestCommands::copy()
+{
+    QFETCH(int, index);
+    QFETCH(bool, viaMenu);
+    QFETCH(int, row);
+    QFETCH(QString, copied);
+    QFETCH(QString, status);
+    TestProgram p;
+    startWith(p, {QStringLiteral("user1|||pw1|||site1"), QStringLiteral("user2|||pa ss|||")});
+    QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
+    p.selectRow(row);
+    if (viaMenu)
+        p.form1()->findChild<QAction*>(QStringLiteral("mnuCopyItem_%1").arg(index))->trigger();
+    else
+        QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(index)), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    QCOMPARE(p.status(), status);
+}
+
+void TestCommands::deleteConfirmation_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<MessageBoxes::Answer>("answer");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("status");
+    const QStringList two = {QStringLiteral("a|||b|||"), QStringLiteral("c|||d|||e")};
+    QTest::newRow("ok") << 0 << MessageBoxes::Answer::Ok << QStringList{two[1]}
+                        << "Entry deleted successfully, data saved.";
+    QTest::newRow("cancel") << 0 << MessageBoxes::Answer::Cancel << two << "Entry not deleted, cancelled by user";
+    QTest::newRow("box closed") << 1 << MessageBoxes::Answer::Closed << two << "Entry not deleted, cancelled by user";
+    QTest::newRow("nothing selected") << -1 << MessageBoxes::Answer::Ok << two
+                                      << "You must first select an entry to delete.";
+}
+
+void TestCommands::deleteConfirmation()
+{
+    QFETCH(int, row);
+    QFETCH(MessageBoxes::Answer, answer);
+    QFETCH(QStringList, after);
+    QFETCH(QString, status);
+    TestProgram p;
+    startWith(p, {QStringLiteral("a|||b|||"), QStringLiteral("c|||d|||e")});
+    p.selectRow(row);
+    p.fake.messages.answers = {answer};
+    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdDelete")), Qt::LeftButton);
+    QCOMPARE(p.status(), status);
+    QCOMPARE(p.vaultBytes(), fileOf(after));
+    if (row < 0) {
+        QVERIFY(p.fake.messages.boxes.empty());
+        return;
+    }
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    const auto& box = p.fake.messages.boxes[0];
+    const QString expected = row == 0 ? QStringLiteral("Are you sure you want to delete the following information?"
+                                                       "\r\n\r\nUsername: a\r\nPassword: b\r\nUsed At: ")
+                                      : QStringLiteral("Are you sure you want to delete the following information?"
+                                                       "\r\n\r\nUsername: c\r\nPassword: d\r\nUsed At: e");
+    QCOMPARE(box.text, expected);
+    QCOMPARE(box.title, QStringLiteral("Confirm Delete"));
+    QCOMPARE(box.buttons, MessageBoxes::Buttons::OkCancel);
+    QCOMPARE(box.icon, MessageBoxes::Icon::None);
+    // The last row too: the file keeps the password line and the closing empty line.
+    if (answer == MessageBoxes::Answer::Ok) {
+        p.selectRow(0);
+        p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_1"))->trigger();
+        QCOMPARE(p.vaultBytes(), QByteArray::fromHex("EDE1F3F4E5F20D0A0D0A"));
+        QVERIFY(p.listEntries().empty());
+    }
+}
+
+void TestCommands::sortingByColumns()
+{
+    TestProgram p;
+    startWith(p, {QStringLiteral("bob|||10|||Zeta"), QStringLiteral("Alice|||9|||alpha"),
+                  QStringLiteral("carl|||100|||Beta")});
+    clickHeader(p, 0);
+    QCOMPARE(usernames(p), (QStringList{"Alice", "bob", "carl"})); // case ignored
+    clickHeader(p, 0);
+    QCOMPARE(usernames(p), (QStringList{"carl", "bob", "Alice"}));
+    clickHeader(p, 1); // direction flips across columns: ascending again, as text
+    QCOMPARE(usernames(p), (QStringList{"bob", "carl", "Alice"}));
+    clickHeader(p, 2);
+    QCOMPARE(usernames(p), (QStringList{"bob", "carl", "Alice"})); // Zeta, Beta, alpha
+    clickHeader(p, 2);
+    QCOMPARE(usernames(p), (QStringList{"Alice", "carl", "bob"}));
+    // The selection moves with its row.
+    p.selectRow(0);
+    clickHeader(p, 0);
+    QCOMPARE(p.form1()->list().entries().at(p.form1()->FirstSelectedRow() - 1).username, QStringLiteral("Alice"));
+}
+
+void TestCommands::sortEmptyListChangesNothing()
+{
+    TestProgram p;
+    startWith(p, {});
+    EntryListModel& model = p.form1()->list().entries();
+    const auto before = std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder());
+    QVERIFY(EnhListView_SortColumns(p.form1()->list(), 2, true, p.fake.messages));
+    QCOMPARE(std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder()), before);
+    QVERIFY(p.fake.messages.boxes.empty());
+}
+
+void TestCommands::sortErrors()
+{
+    for (bool show : {true, false}) {
+        TestProgram p;
+        startWith(p, {QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||")});
+        QVERIFY(!EnhListView_SortColumns(p.form1()->list(), 4, show, p.fake.messages));
+        QCOMPARE(p.fake.messages.boxes.size(), size_t(show ? 1 : 0));
+        if (show) {
+            const auto& box = p.fake.messages.boxes[0];
+            QCOMPARE(box.text, QStringLiteral("Error35600\tIndex out of bounds"));
+            QCOMPARE(box.title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
+            QCOMPARE(box.icon, MessageBoxes::Icon::Information);
+            QCOMPARE(box.buttons, MessageBoxes::Buttons::Ok);
+        }
+        QVERIFY(p.form1()->list().entries().sorted()); // switched on before the error
+    }
+}
+
+void TestCommands::sortedOrderIsSavedAndAddedRowsFindTheirPlace()
+{
+    TestProgram p;
+    startWith(p, {QStringLiteral("c|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("d|||3|||")});
+    clickHeader(p, 0);
+    p.selectRow(2);
+    p.fake.messages.answers = {MessageBoxes::Answer::Ok};
+    p.form1()->cmdDelete_Click(); // removes d, saves the sorted rest
+    QCOMPARE(p.vaultBytes(), fileOf({QStringLiteral("a|||2|||"), QStringLiteral("c|||1|||")}));
+    p.form1()->list().entries().append({QStringLiteral("b"), QStringLiteral("4"), {}});
+    QCOMPARE(usernames(p), (QStringList{"a", "b", "c"}));
+}
+
+QTEST_MAIN(TestCommands)
+#include "test_commands.moc"
