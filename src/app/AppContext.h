@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Platform.h"
+#include "platform/Resources.h"
 #include "platform/VersionInfo.h"
 #include "vault/Entry.h"
 
@@ -49,6 +50,7 @@ public:
     AppContext(Platform platform, VersionInfo version, QString programFolder)
         : platform(platform), version(std::move(version)), programFolder(std::move(programFolder))
     {
+        registerResources();
     }
 
     Platform platform;

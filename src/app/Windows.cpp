@@ -5,6 +5,9 @@
 #include "mainwindow/Form1.h"
 #include "platform/ProgramEnd.h"
 #include "platform/WindowRegistry.h"
+#include "presentation/Form8.h"
+#include "presentation/FrmAbout.h"
+#include "presentation/FrmSplash.h"
 #include "vault/FrmPass.h"
 
 void Windows::forget(const QWidget* window)
@@ -12,6 +15,9 @@ void Windows::forget(const QWidget* window)
     forgetWindow(form1, window);
     forgetWindow(frmPass, window);
     forgetWindow(frmAdd, window);
+    forgetWindow(frmSplash, window);
+    forgetWindow(form8, window);
+    forgetWindow(frmAbout, window);
 }
 
 void openEditor(AppContext& ctx)
@@ -19,12 +25,14 @@ void openEditor(AppContext& ctx)
     showModeless(loadWindow(ctx.windows.frmAdd, [&] { return new FrmAdd(ctx); }));
 }
 
-void openHelpWindow(AppContext&)
+void openHelpWindow(AppContext& ctx)
 {
+    showModeless(loadWindow(ctx.windows.form8, [&] { return new Form8(ctx); }));
 }
 
-void openAboutWindow(AppContext&)
+void openAboutWindow(AppContext& ctx)
 {
+    showModeless(loadWindow(ctx.windows.frmAbout, [&] { return new FrmAbout(ctx); }));
 }
 
 void openBrowserWindow(AppContext&)
@@ -33,7 +41,10 @@ void openBrowserWindow(AppContext&)
 
 void closeOtherWindows(AppContext& ctx)
 {
+    unloadWindow(ctx.windows.form8);
+    unloadWindow(ctx.windows.frmAbout);
     unloadWindow(ctx.windows.frmAdd);
+    unloadWindow(ctx.windows.frmSplash);
 }
 
 bool browserOpenAndVisible(const AppContext&)

@@ -1,10 +1,12 @@
 #include "app/AppContext.h"
-#include "mainwindow/Form1.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramEnd.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/WindowRegistry.h"
+#include "presentation/FrmSplash.h"
+
+#include <exception>
 
 #include <QApplication>
 
@@ -22,10 +24,12 @@ int main(int argc, char* argv[])
     DesktopShell shell;
     AppContext ctx(Platform{messages, programEnd, settings, shell}, version, QCoreApplication::applicationDirPath());
 
-    ctx.mainWindowClosed = false;
-    InitProductIdentity(ctx);
-    Form1* main = loadWindow(ctx.windows.form1, [&] { return new Form1(ctx); });
-    if (main)
-        showModeless(main);
+    try {
+        showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
+    } catch (const std::exception& e) {
+        messages.show(QStringLiteral("Keyhaven could not start: ") + QString::fromLocal8Bit(e.what()),
+                      MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
+        programEnd.endNow();
+    }
     return app.exec();
 }

@@ -4,3 +4,7 @@ void SkinWindow(AppContext&, QWidget*)
 {
     // The skin engine arrives later; until then every window keeps the platform's look.
 }
+
+void startSkinning(AppContext&, QWidget*)
+{
+}

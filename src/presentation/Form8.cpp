@@ -1,0 +1,94 @@
+#include "presentation/Form8.h"
+
+#include "app/AppContext.h"
+#include "platform/SettingsStore.h"
+#include "platform/Topmost.h"
+#include "platform/Twips.h"
+#include "presentation/RtfReader.h"
+#include "presentation/SkinWindow.h"
+#include "vault/VaultStorage.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QTextEdit>
+
+namespace {
+
+const QString kSection = QStringLiteral("Settings");
+const QString kKey = QStringLiteral("showHelp");
+
+// The box's value as the classic check box numbers it: 0 clear, 1 ticked, 2 greyed.
+int checkValue(const QCheckBox* box)
+{
+    switch (box->checkState()) {
+    case Qt::Unchecked: return 0;
+    case Qt::Checked: return 1;
+    default: return 2;
+    }
+}
+
+} // namespace
+
+Form8::Form8(AppContext& ctx)
+    : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("Form8"));
+    setWindowTitle(QStringLiteral("Readme/Help"));
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
+    setWindowFlag(Qt::WindowCloseButtonHint, true);
+    setFixedSize(twipsSize(10290, 7920));
+    m_rtf1 = new QTextEdit(this);
+    m_rtf1->setObjectName(QStringLiteral("rtf1"));
+    m_rtf1->setReadOnly(true);
+    m_rtf1->setGeometry(twipsRect(0, 0, 10275, 7515));
+    m_check1 = new QCheckBox(QStringLiteral("Show at Startup"), this);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setGeometry(twipsRect(60, 7620, 1995, 255));
+    m_check1->setChecked(true);
+    // Any change of the value, by the user or by the load, writes the setting.
+    connect(m_check1, &QCheckBox::stateChanged, this, &Form8::Check1_Click);
+}
+
+void Form8::formLoad()
+{
+    // Each step that fails is skipped; the window shows whatever the earlier steps did.
+    if (m_ctx.skinningEnabled)
+        SkinWindow(m_ctx, this);
+    const QString path = QDir(m_ctx.programFolder).filePath(QStringLiteral("Help.rtf"));
+    if (!vaultstorage::FileExists(path)) {
+        m_documentMissing = true;
+        return;
+    }
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        readRtf(file.readAll(), *m_rtf1->document());
+    SetTopmost(this, true);
+    bool ok = false;
+    const int value = m_ctx.platform.settings
+                          .read(m_ctx.version.productName, kSection, kKey, QStringLiteral("1"))
+                          .toInt(&ok);
+    if (ok && value >= 0 && value <= 2) {
+        m_check1->setTristate(value == 2);
+        m_check1->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+    }
+}
+
+void Form8::setVisible(bool visible)
+{
+    if (visible && m_documentMissing)
+        return;
+    QWidget::setVisible(visible);
+}
+
+void Form8::Check1_Click()
+{
+    m_ctx.platform.settings.write(m_ctx.version.productName, kSection, kKey, QString::number(checkValue(m_check1)));
+}
+
+void Form8::closeEvent(QCloseEvent* event)
+{
+    m_ctx.windows.forget(this);
+    event->accept();
+}

@@ -1,0 +1,62 @@
+#include "presentation/FrmSplash.h"
+
+#include "app/AppContext.h"
+#include "mainwindow/Form1.h"
+#include "platform/Twips.h"
+#include "platform/WindowRegistry.h"
+#include "presentation/SkinWindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+
+FrmSplash::FrmSplash(AppContext& ctx)
+    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    resize(twipsSize(7170, 4770));
+    m_image1 = new QLabel(this);
+    m_image1->setObjectName(QStringLiteral("Image1"));
+    m_image1->setProperty("controlTypeName", QStringLiteral("Image"));
+    m_image1->setScaledContents(true);
+    m_image1->setGeometry(twipsRect(0, 0, 7170, 4770));
+    const QPixmap picture(QStringLiteral(":/images/splash.jpg"));
+    if (!picture.isNull()) {
+        m_image1->setPixmap(picture);
+        m_image1->resize(picture.size());
+    }
+    m_timer2.setObjectName(QStringLiteral("Timer2"));
+    m_timer2.setInterval(2);
+    m_timer2.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer2, &QTimer::timeout, this, &FrmSplash::timer2Tick);
+}
+
+void FrmSplash::formLoad()
+{
+    setFixedSize(m_image1->size());
+    m_ctx.mainWindowClosed = false;
+    InitProductIdentity(m_ctx);
+    if (m_ctx.skinningEnabled)
+        startSkinning(m_ctx, this);
+    m_timer2.start();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void FrmSplash::timer2Tick()
+{
+    m_intTemp = static_cast<qint16>(m_intTemp + 2);
+    if (m_intTemp != 150)
+        return;
+    m_timer2.stop();
+    Form1* main = loadWindow(m_ctx.windows.form1, [this] { return new Form1(m_ctx); });
+    showModeless(main);
+    hide();
+}
+
+void FrmSplash::closeEvent(QCloseEvent* event)
+{
+    m_ctx.windows.forget(this);
+    m_timer2.stop();
+    event->accept();
+}

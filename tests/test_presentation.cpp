@@ -1,0 +1,213 @@
+// Splash window, Readme/Help window and About window.
+#include "mainwindow/Form1.h"
+#include "platform/Topmost.h"
+#include "platform/WindowRegistry.h"
+#include "presentation/Form8.h"
+#include "presentation/FrmAbout.h"
+#include "presentation/FrmSplash.h"
+#include "presentation/SkinLabel.h"
+#include "support/TestProgram.h"
+#include "vault/FrmPass.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QTextEdit>
+
+namespace {
+
+FrmSplash* loadSplash(TestProgram& p)
+{
+    return loadWindow(p.ctx->windows.frmSplash, [&] { return new FrmSplash(*p.ctx); });
+}
+
+void writeHelp(const TestProgram& p, const QByteArray& rtf = "{\\rtf1\\ansi {\\b Help} text\\par}")
+{
+    QFile f(p.folder() + QStringLiteral("/Help.rtf"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(rtf);
+}
+
+void setShowHelp(TestProgram& p, const QString& value)
+{
+    if (value.isNull())
+        p.fake.settings.values.clear();
+    else
+        p.fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"), value);
+}
+
+QString showHelp(const TestProgram& p)
+{
+    return p.fake.settings.values.value(QStringLiteral("Keyhaven/Settings/showHelp"));
+}
+
+} // namespace
+
+class TestPresentation : public QObject {
+    Q_OBJECT
+private slots:
+    void splashHandsOverOnTick75Once();
+    void splashStillShownWhileMainWindowLoads();
+    void helpAtStartupFollowsSetting_data();
+    void helpAtStartupFollowsSetting();
+    void helpCheckBoxWritesSetting();
+    void helpMissingShowsNothing();
+    void aboutTexts();
+    void aboutCopiesPlainLabelsOncePerLoad();
+};
+
+void TestPresentation::splashHandsOverOnTick75Once()
+{
+    TestProgram p;
+    FrmSplash* splash = loadSplash(p);
+    showModeless(splash);
+    QCOMPARE(p.ctx->identity.productName, QStringLiteral("Keyhaven"));
+    QVERIFY(p.ctx->skinningEnabled);
+    QVERIFY(!p.ctx->mainWindowClosed);
+    QVERIFY(splash->timer2().isActive());
+    QCOMPARE(splash->timer2().interval(), 2);
+    QCOMPARE(splash->size(), QSize(476, 316));
+    splash->timer2().stop(); // ticks are driven by hand below
+    for (int tick = 1; tick < 75; ++tick)
+        splash->timer2Tick();
+    QCOMPARE(splash->intTemp(), qint16(148));
+    QVERIFY(!p.form1());
+    splash->timer2().start();
+    splash->timer2Tick();
+    QVERIFY(p.form1());
+    QVERIFY(p.gate());
+    QVERIFY(!splash->timer2().isActive());
+    QVERIFY(!splash->isVisible());
+    QCOMPARE(p.ctx->windows.frmSplash, splash); // stays loaded, hidden
+    Form1* main = p.form1();
+    QTest::qWait(30); // no further hand-over
+    QCOMPARE(p.form1(), main);
+    QCOMPARE(splash->intTemp(), qint16(150));
+    // The real timer hands over by itself.
+    TestProgram q;
+    showModeless(loadSplash(q));
+    QTRY_VERIFY_WITH_TIMEOUT(q.form1() != nullptr, 3000);
+}
+
+void TestPresentation::splashStillShownWhileMainWindowLoads()
+{
+    TestProgram p;
+    QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc"))); // the load reports it in a box
+    FrmSplash* splash = loadSplash(p);
+    showModeless(splash);
+    bool splashVisibleDuringLoad = false;
+    p.fake.messages.onShow = [&](const MessageBoxes::Box&) { splashVisibleDuringLoad = splash->isVisible(); };
+    splash->timer2().stop();
+    for (int tick = 0; tick < 75; ++tick)
+        splash->timer2Tick();
+    QVERIFY(splashVisibleDuringLoad);
+    QVERIFY(!splash->isVisible());
+}
+
+void TestPresentation::helpAtStartupFollowsSetting_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("missing") << QString() << true;
+    QTest::newRow("1") << "1" << true;
+    QTest::newRow("0") << "0" << false;
+    QTest::newRow("-1") << "-1" << false;
+    QTest::newRow("blank before 1") << " 1" << false;
+}
+
+void TestPresentation::helpAtStartupFollowsSetting()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, opens);
+    TestProgram p;
+    writeHelp(p);
+    setShowHelp(p, setting);
+    p.startAndUnlock();
+    Form8* help = p.ctx->windows.form8;
+    QCOMPARE(help != nullptr && help->isVisible(), opens);
+    if (!opens)
+        return;
+    QCOMPARE(help->windowTitle(), QStringLiteral("Readme/Help"));
+    QVERIFY(IsTopmost(help));
+    QVERIFY(help->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
+    QCOMPARE(help->findChild<QTextEdit*>(QStringLiteral("rtf1"))->toPlainText().trimmed(), QStringLiteral("Help text"));
+    QCOMPARE(showHelp(p), setting); // loading writes nothing new
+}
+
+void TestPresentation::helpCheckBoxWritesSetting()
+{
+    TestProgram p;
+    writeHelp(p);
+    setShowHelp(p, QStringLiteral("0"));
+    p.startAndUnlock();
+    QVERIFY(!p.ctx->windows.form8);
+    p.form1()->findChild<QAction*>(QStringLiteral("mnuHelpItem_0"))->trigger();
+    Form8* help = p.ctx->windows.form8;
+    QVERIFY(help && help->isVisible());
+    auto* check = help->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    QVERIFY(!check->isChecked());
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
+    QCOMPARE(showHelp(p), QStringLiteral("1"));
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
+    QCOMPARE(showHelp(p), QStringLiteral("0"));
+}
+
+void TestPresentation::helpMissingShowsNothing()
+{
+    TestProgram p;
+    setShowHelp(p, QString());
+    p.startAndUnlock();
+    Form8* help = p.ctx->windows.form8;
+    QVERIFY(help); // loaded, but hidden
+    QVERIFY(!help->isVisible());
+    p.form1()->viewHelp();
+    QVERIFY(!help->isVisible());
+    QCOMPARE(p.ctx->windows.form8, help);
+}
+
+void TestPresentation::aboutTexts()
+{
+    for (const auto& [minor, shown] : {std::pair{0, "1.0"}, std::pair{12, "1.12"}}) {
+        TestProgram p;
+        p.ctx->version.minor = minor;
+        p.startAndUnlock();
+        p.form1()->findChild<QAction*>(QStringLiteral("mnuAboutItem_0"))->trigger();
+        FrmAbout* about = p.ctx->windows.frmAbout;
+        QVERIFY(about && about->isVisible());
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Keyhaven"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Keyhaven"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QLatin1String(shown));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblCompany"))->text(), QStringLiteral("Orrindale"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblWebsite"))->text(), QStringLiteral("orrindale.example"));
+    }
+}
+
+void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
+{
+    TestProgram p;
+    p.startAndUnlock();
+    p.form1()->about();
+    FrmAbout* about = p.ctx->windows.frmAbout;
+    const auto& copies = about->skinLabel1();
+    QCOMPARE(copies.size(), size_t(4));
+    const QStringList plain = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
+    for (int i = 0; i < 3; ++i) {
+        const auto* original = about->findChild<QLabel*>(plain[i]);
+        QCOMPARE(copies[i + 1]->text(), original->text());
+        QCOMPARE(copies[i + 1]->geometry(), original->geometry());
+        QCOMPARE(copies[i + 1]->font(), original->font());
+        QVERIFY(copies[i + 1]->isVisible());
+    }
+    QVERIFY(!copies[0]->isVisible());
+    p.form1()->about(); // already open: brought to the front only
+    QCOMPARE(p.ctx->windows.frmAbout, about);
+    QCOMPARE(about->skinLabel1().size(), size_t(4));
+    // A new load makes its own three copies.
+    about->close();
+    p.form1()->about();
+    QCOMPARE(p.ctx->windows.frmAbout->skinLabel1().size(), size_t(4));
+}
+
+QTEST_MAIN(TestPresentation)
+#include "test_presentation.moc"
