@@ -1,5 +1,7 @@
 #pragma once
 #include <QPointer>
+#include <QScreen>
+#include <QVariant>
 #include <QWidget>
 
 // Windows are loaded once (their load step runs only then), shown modeless, and unloaded by
@@ -23,21 +25,39 @@ W* loadWindow(QPointer<W>& slot, Make make)
     return slot.data();
 }
 
+// Windows open in the centre of the screen the first time they are shown.
+inline void centreOnFirstShow(QWidget* window)
+{
+    if (window->property("placed").toBool())
+        return;
+    window->setProperty("placed", true);
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
 inline void showModeless(QWidget* window)
 {
     if (!window)
         return;
+    centreOnFirstShow(window);
     window->show();
     window->raise();
     window->activateWindow();
 }
 
+// The window is deleted once control is back in the event loop, never inside the close itself:
+// the caller may be one of the window's own handlers, still running below us.
 template <class W>
 void unloadWindow(QPointer<W>& slot)
 {
     if (W* window = slot.data()) {
         slot.clear();
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
         window->close();
+        window->deleteLater();
     }
 }
 

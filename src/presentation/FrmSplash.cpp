@@ -8,7 +8,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QScreen>
 
 FrmSplash::FrmSplash(AppContext& ctx)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), m_ctx(ctx)
@@ -39,8 +38,6 @@ void FrmSplash::formLoad()
     if (m_ctx.skinningEnabled)
         startSkinning(m_ctx, this);
     m_timer2.start();
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 void FrmSplash::timer2Tick()

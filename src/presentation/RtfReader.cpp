@@ -216,7 +216,9 @@ private:
             --m_overflow;
             return true;
         }
-        if (m_stack.size() <= 1)
+        if (m_stack.empty())
+            return true; // a stray brace before any group
+        if (m_stack.size() == 1)
             return false; // keep the state the document ended in
         if (m_state.dest == Dest::FontTable)
             commitFont(); // an entry left without its ';'
