@@ -64,6 +64,7 @@ void Form8::formLoad()
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         readRtf(file.readAll(), *m_rtf1->document());
+    m_rtf1->moveCursor(QTextCursor::Start);
     SetTopmost(this, true);
     bool ok = false;
     const int value = m_ctx.platform.settings
