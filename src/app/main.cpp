@@ -9,6 +9,7 @@
 #include <exception>
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
     DesktopShell shell;
     AppContext ctx(Platform{messages, programEnd, settings, shell}, version, QCoreApplication::applicationDirPath());
 
+    app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
     try {
         showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "mainwindow/Form1.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PictureButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowRegistry.h"
 #include "presentation/SkinLabel.h"
@@ -18,11 +19,11 @@
 
 namespace {
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect,
+                    const char* picture)
 {
-    auto* b = new QPushButton(caption, parent);
+    auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter clicks the focused button only
     b->setGeometry(rect);
     return b;
 }
@@ -54,8 +55,8 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
     setFixedSize(twipsSize(4680, 2610));
 
     // Created in tab order, so the window opens with the focus on Cancel.
-    m_cmdDelete = button(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035));
-    m_cmdAdd = button(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035));
+    m_cmdDelete = button(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
+    m_cmdAdd = button(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
     label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
     m_txtUsername = textBox(this, "txtUsername", twipsRect(1320, 60, 3255, 315));
     label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));

@@ -4,6 +4,7 @@
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/ListViewSort.h"
 #include "platform/Fonts.h"
+#include "platform/PictureButton.h"
 #include "platform/ProgramEnd.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
@@ -28,11 +29,11 @@ constexpr int kClientHeight = 6555;
 constexpr std::array<QRect, 3> kCopyButtons = {QRect(60, 1140, 2355, 795), QRect(2460, 1140, 2355, 795),
                                                QRect(4860, 1140, 4095, 795)};
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips,
+                    const char* picture)
 {
-    auto* b = new QPushButton(caption, parent);
+    auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
     b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(true); // Enter clicks the focused button; there is no window-wide default
     b->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     return b;
 }
@@ -56,17 +57,17 @@ Form1::Form1(AppContext& ctx) : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsF
     setCentralWidget(client);
 
     // Created in tab order.
-    m_cmdAdd = button(client, "cmdAdd", QStringLiteral("Add"), {60, 60, 1155, 1035});
-    m_cmdEdit = button(client, "cmdEdit", QStringLiteral("Edit"), {2460, 60, 1155, 1035});
-    m_cmdDelete = button(client, "cmdDelete", QStringLiteral("Delete"), {1260, 60, 1155, 1035});
-    m_cmdWebsite = button(client, "cmdWebsite", QString(), {4860, 60, 4095, 1035});
+    m_cmdAdd = button(client, "cmdAdd", QStringLiteral("Add"), {60, 60, 1155, 1035}, "add.png");
+    m_cmdEdit = button(client, "cmdEdit", QStringLiteral("Edit"), {2460, 60, 1155, 1035}, "edit.png");
+    m_cmdDelete = button(client, "cmdDelete", QStringLiteral("Delete"), {1260, 60, 1155, 1035}, "delete.png");
+    m_cmdWebsite = button(client, "cmdWebsite", QString(), {4860, 60, 4095, 1035}, "website.png");
     m_lstPass = new EntryListView(client);
     m_lstPass->setObjectName(QStringLiteral("lstPass"));
     m_lstPass->setGeometry(twipsRect(60, 1980, 8895, 4215));
-    m_cmdCopy[0] = button(client, "cmdCopy_0", QStringLiteral("Copy Username"), kCopyButtons[0]);
-    m_cmdGoto = button(client, "cmdGoto", QStringLiteral("Go To"), {3660, 60, 1155, 1035});
-    m_cmdCopy[1] = button(client, "cmdCopy_1", QStringLiteral("Copy Password"), kCopyButtons[1]);
-    m_cmdCopy[2] = button(client, "cmdCopy_2", QStringLiteral("Copy Used At"), kCopyButtons[2]);
+    m_cmdCopy[0] = button(client, "cmdCopy_0", QStringLiteral("Copy Username"), kCopyButtons[0], "copy-user.png");
+    m_cmdGoto = button(client, "cmdGoto", QStringLiteral("Go To"), {3660, 60, 1155, 1035}, "goto.png");
+    m_cmdCopy[1] = button(client, "cmdCopy_1", QStringLiteral("Copy Password"), kCopyButtons[1], "copy-password.png");
+    m_cmdCopy[2] = button(client, "cmdCopy_2", QStringLiteral("Copy Used At"), kCopyButtons[2], "copy-location.png");
     m_statusBar1 = new QStatusBar(client);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);
