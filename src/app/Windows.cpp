@@ -1,6 +1,7 @@
 #include "app/Windows.h"
 
 #include "app/AppContext.h"
+#include "browser/FrmWebsite.h"
 #include "editor/FrmAdd.h"
 #include "mainwindow/Form1.h"
 #include "platform/ProgramEnd.h"
@@ -8,6 +9,7 @@
 #include "presentation/Form8.h"
 #include "presentation/FrmAbout.h"
 #include "presentation/FrmSplash.h"
+#include "presentation/SkinService.h"
 #include "vault/FrmPass.h"
 
 void Windows::forget(const QWidget* window)
@@ -18,6 +20,7 @@ void Windows::forget(const QWidget* window)
     forgetWindow(frmSplash, window);
     forgetWindow(form8, window);
     forgetWindow(frmAbout, window);
+    forgetWindow(frmWebsite, window);
 }
 
 void openEditor(AppContext& ctx)
@@ -35,8 +38,9 @@ void openAboutWindow(AppContext& ctx)
     showModeless(loadWindow(ctx.windows.frmAbout, [&] { return new FrmAbout(ctx); }));
 }
 
-void openBrowserWindow(AppContext&)
+void openBrowserWindow(AppContext& ctx)
 {
+    showModeless(loadWindow(ctx.windows.frmWebsite, [&] { return new FrmWebsite(ctx); }));
 }
 
 void closeOtherWindows(AppContext& ctx)
@@ -47,12 +51,15 @@ void closeOtherWindows(AppContext& ctx)
     unloadWindow(ctx.windows.frmSplash);
 }
 
-bool browserOpenAndVisible(const AppContext&)
+bool browserOpenAndVisible(const AppContext& ctx)
 {
-    return false;
+    return isLoaded(ctx.windows.frmWebsite) && ctx.windows.frmWebsite->isVisible();
 }
 
 void endRun(AppContext& ctx)
 {
+    if (ctx.skinningEnabled)
+        StopService(ctx);
+    unloadWindow(ctx.windows.frmWebsite);
     ctx.platform.programEnd.endNow();
 }

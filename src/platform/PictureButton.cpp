@@ -24,6 +24,11 @@ void PictureButton::paintEvent(QPaintEvent*)
     const QRect inner = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
     const int textHeight = fontMetrics().height();
     const QSize pictureSize = icon().isNull() ? QSize() : iconSize();
+    if (!pictureSize.isEmpty() && inner.height() < pictureSize.height() + textHeight) {
+        // Too low for both: the picture alone; the caption stays the button's name and tooltip.
+        icon().paint(&painter, inner, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+        return;
+    }
     const int total = pictureSize.height() + (pictureSize.isEmpty() ? 0 : 2) + textHeight;
     int top = inner.top() + std::max(0, (inner.height() - total) / 2);
     if (!pictureSize.isEmpty()) {
