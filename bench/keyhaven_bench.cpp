@@ -1,0 +1,560 @@
+// Times the program's load, save, sort and entry commands on lists of 1,000 to 1,000,000
+// entries, each against a floor measured in the same run, then prints the ratios.
+// Run it through scripts/bench.sh; "--memory FILE" loads one file and prints its peak memory.
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/ListViewSort.h"
+#include "platform/CodePage.h"
+#include "platform/MessageBoxes.h"
+#include "vault/LineCipher.h"
+#include "vault/VaultFormat.h"
+#include "vault/VaultStorage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCollator>
+#include <QFile>
+#include <QHeaderView>
+#include <QLocale>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kMaster = QStringLiteral("correct horse");
+constexpr int kSizes[] = {1000, 10000, 100000, 1000000};
+
+// ---- The program's own paths, as LoadVaultEntries and SaveVault run them ----
+
+void loadList(EntryListModel& model, const QString& path)
+{
+    QByteArray bytes;
+    if (!vaultstorage::readAll(path, bytes).ok)
+        qFatal("cannot read %s", qPrintable(path));
+    vaultformat::Contents contents = vaultformat::parse(bytes);
+    bytes = QByteArray();
+    model.replaceAll(std::move(contents.entries));
+}
+
+void saveList(const EntryListModel& model, const QString& path)
+{
+    const QByteArray bytes = vaultformat::fullVault(kMaster, model.entries());
+    if (!vaultstorage::saveAtomically(path, bytes).ok)
+        qFatal("cannot save %s", qPrintable(path));
+}
+
+// ---- Test data ----
+
+// Deterministic on every platform, unlike the standard distributions.
+class Random {
+public:
+    explicit Random(quint64 seed) : m_state(seed) {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<quint64>(n)); }
+    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
+
+private:
+    quint64 m_state;
+};
+
+const std::array<QChar, 256>& codePageChars()
+{
+    static const std::array<QChar, 256> chars = [] {
+        std::array<QChar, 256> c{};
+        for (int b = 0; b < 256; ++b)
+            c[b] = codepage::decode(QByteArray(1, static_cast<char>(b))).at(0);
+        return c;
+    }();
+    return chars;
+}
+
+// Mostly letters and digits; one character in twelve from anywhere in the code page but
+// U+008D, which the editor refuses.
+QChar randomChar(Random& rng, const char* common)
+{
+    if (rng.below(12) == 0) {
+        for (;;) {
+            const QChar ch = codePageChars()[rng.below(256)];
+            if (ch.unicode() != 0x8D)
+                return ch;
+        }
+    }
+    const int n = static_cast<int>(std::strlen(common));
+    return QLatin1Char(common[rng.below(n)]);
+}
+
+// Username and password may not hold "|||" nor end with "|": no two bars in a row, none last.
+QString credential(Random& rng, int length)
+{
+    static const char* common = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.-";
+    QString text;
+    text.reserve(length);
+    for (int i = 0; i < length; ++i) {
+        QChar ch = randomChar(rng, common);
+        if (ch == QLatin1Char('|') && (i == length - 1 || text.endsWith(QLatin1Char('|'))))
+            ch = QLatin1Char('x');
+        text.append(ch);
+    }
+    return text;
+}
+
+QString location(Random& rng, int length)
+{
+    static const char* common = "abcdefghijklmnopqrstuvwxyz0123456789-./";
+    QString text = QStringLiteral("https://");
+    while (text.size() < length)
+        text.append(randomChar(rng, common));
+    text.truncate(length);
+    return text;
+}
+
+std::vector<Entry> makeEntries(int count, quint64 seed = 42)
+{
+    Random rng(seed);
+    std::vector<Entry> entries;
+    entries.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        e.username = credential(rng, rng.between(8, 30));
+        e.password = credential(rng, rng.between(10, 24));
+        e.location = location(rng, rng.between(15, 60));
+        entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+// One folder for the run's files, and each size's data file written once.
+QTemporaryDir& workDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString sourcePath(int count)
+{
+    return workDir().filePath(QStringLiteral("source-%1.enc").arg(count));
+}
+
+const QByteArray& fileBytes(int count)
+{
+    static std::map<int, QByteArray> cache;
+    auto it = cache.find(count);
+    if (it == cache.end()) {
+        it = cache.emplace(count, vaultformat::fullVault(kMaster, makeEntries(count))).first;
+        QFile file(sourcePath(count));
+        if (!file.open(QIODevice::WriteOnly) || file.write(it->second) != it->second.size())
+            qFatal("cannot write the test file");
+    }
+    return it->second;
+}
+
+// A fresh copy of the size's file as data.enc, for cases that save over it.
+QString dataFileOf(int count, const QString& name)
+{
+    const QString path = workDir().filePath(name);
+    QFile::remove(path);
+    fileBytes(count);
+    if (!QFile::copy(sourcePath(count), path))
+        qFatal("cannot copy the test file");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return path;
+}
+
+class NoBoxes final : public MessageBoxes {
+public:
+    NoBoxes() : MessageBoxes(QStringLiteral("bench")) {}
+
+protected:
+    Answer present(const Box&) override { return Answer::Ok; }
+};
+
+// A shown list, as the main window has it, filled from the size's file.
+struct ShownList {
+    explicit ShownList(int count)
+    {
+        for (const char* title : {"Username", "Password", "Website/Location"})
+            view.entries().addColumn(QString::fromLatin1(title));
+        view.resize(640, 400);
+        view.show();
+        loadList(view.entries(), sourcePath(count));
+        QCoreApplication::processEvents();
+    }
+    EntryListView view;
+    NoBoxes boxes;
+};
+
+// Lets the list lay itself out and paint, as the event loop would after a command.
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+QCollator listCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    return collator;
+}
+
+// ---- Cases ----
+
+void Load(benchmark::State& state, int count)
+{
+    const QString path = (fileBytes(count), sourcePath(count));
+    for (auto _ : state) {
+        auto model = std::make_unique<EntryListModel>();
+        loadList(*model, path);
+        benchmark::DoNotOptimize(model->count());
+        state.PauseTiming(); // the list is freed outside the time
+        model.reset();
+        state.ResumeTiming();
+    }
+}
+
+void LoadFloor(benchmark::State& state, int count)
+{
+    const QString path = (fileBytes(count), sourcePath(count));
+    for (auto _ : state) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read");
+        QByteArray bytes = file.readAll();
+        char* p = bytes.data();
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            p[i] = static_cast<char>(p[i] ^ 0x80);
+        benchmark::DoNotOptimize(bytes.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void Save(benchmark::State& state, int count)
+{
+    EntryListModel model;
+    loadList(model, sourcePath(count));
+    const QString path = dataFileOf(count, QStringLiteral("data.enc"));
+    for (auto _ : state)
+        saveList(model, path);
+}
+
+void SaveFloor(benchmark::State& state, int count)
+{
+    const QByteArray& bytes = fileBytes(count);
+    const QByteArray path = QFile::encodeName(workDir().filePath(QStringLiteral("floor.enc")));
+    for (auto _ : state) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        qsizetype done = 0;
+        while (fd >= 0 && done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        if (fd < 0 || done != bytes.size() || ::fsync(fd) != 0 || ::close(fd) != 0)
+            qFatal("cannot write the floor file");
+    }
+}
+
+void Sort(benchmark::State& state, int count, int column)
+{
+    ShownList list(count);
+    EntryListModel& model = list.view.entries();
+    for (auto _ : state) {
+        state.PauseTiming(); // back to file order, unsorted, so the click sorts from scratch
+        model.setSortSettings(false, 0, Qt::DescendingOrder);
+        loadList(model, sourcePath(count));
+        settle();
+        state.ResumeTiming();
+        if (!EnhListView_SortColumns(list.view, column + 1, false, list.boxes))
+            state.SkipWithError("sort failed");
+        settle();
+    }
+}
+
+void SortFloor(benchmark::State& state, int count, int column)
+{
+    EntryListModel model;
+    loadList(model, sourcePath(count));
+    std::vector<QString> texts;
+    texts.reserve(model.count());
+    for (int row = 0; row < model.count(); ++row)
+        texts.push_back(EntryListModel::field(model.at(row), column).toCaseFolded());
+    const QCollator collator = listCollator();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<QString> work = texts;
+        state.ResumeTiming();
+        std::sort(work.begin(), work.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+        benchmark::DoNotOptimize(work.data());
+    }
+}
+
+// The commands run on a list sorted by username, as a user who clicked its header has it.
+struct CommandList : ShownList {
+    explicit CommandList(int count) : ShownList(count)
+    {
+        EnhListView_SortColumns(view, 1, false, boxes);
+        settle();
+        view.selectRow(count / 2);
+        path = dataFileOf(count, QStringLiteral("data.enc"));
+    }
+    QString path;
+};
+
+void Add(benchmark::State& state, int count)
+{
+    CommandList list(count);
+    EntryListModel& model = list.view.entries();
+    const Entry added = makeEntries(1, 7).front();
+    for (auto _ : state) {
+        const int row = model.append(added);
+        saveList(model, list.path);
+        settle();
+        state.PauseTiming();
+        model.remove(row);
+        settle();
+        state.ResumeTiming();
+    }
+}
+
+void Edit(benchmark::State& state, int count)
+{
+    CommandList list(count);
+    EntryListModel& model = list.view.entries();
+    const int row = count / 2;
+    const quint64 id = model.idAt(row);
+    const Entry before = model.at(row);
+    Entry after = before;
+    after.password = makeEntries(1, 9).front().password;
+    bool flip = false;
+    for (auto _ : state) {
+        model.setEntry(model.rowOfId(id), (flip = !flip) ? after : before);
+        saveList(model, list.path);
+        settle();
+    }
+}
+
+void Delete(benchmark::State& state, int count)
+{
+    CommandList list(count);
+    EntryListModel& model = list.view.entries();
+    for (auto _ : state) {
+        const int selected = list.view.firstSelectedRow();
+        const quint64 id = model.idAt(selected - 1);
+        const Entry entry = model.at(selected - 1);
+        model.remove(model.rowOfId(id));
+        saveList(model, list.path);
+        settle();
+        state.PauseTiming();
+        model.append(entry);
+        list.view.selectRow(count / 2);
+        settle();
+        state.ResumeTiming();
+    }
+}
+
+void Cipher(benchmark::State& state, int count)
+{
+    QByteArray bytes = fileBytes(count);
+    for (auto _ : state) {
+        cipherBytes(bytes.data(), bytes.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+// ---- Memory of one load ----
+
+long rssKiB(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Loads the file into a shown list, then sorts, scrolls and saves it, printing the peak after each.
+int memoryRun(const QString& path)
+{
+    EntryListView view;
+    NoBoxes boxes;
+    for (const char* title : {"Username", "Password", "Website/Location"})
+        view.entries().addColumn(QString::fromLatin1(title));
+    view.resize(640, 400);
+    view.show();
+    QCoreApplication::processEvents();
+    const long start = rssKiB("VmRSS:");
+    loadList(view.entries(), path);
+    QCoreApplication::processEvents();
+    const long loaded = rssKiB("VmHWM:");
+    EnhListView_SortColumns(view, 3, false, boxes);
+    QCoreApplication::processEvents();
+    const long sorted = rssKiB("VmHWM:");
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 2);
+    QCoreApplication::processEvents();
+    saveList(view.entries(), path);
+    const long saved = rssKiB("VmHWM:");
+    std::printf("%ld %ld %ld %ld %lld\n", start, loaded, sorted, saved, static_cast<long long>(QFileInfo(path).size()));
+    return 0;
+}
+
+// ---- Summary ----
+
+class Collector final : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.run_name.function_name] = run.GetAdjustedRealTime() * toMs(run.time_unit);
+        }
+    }
+    static double toMs(benchmark::TimeUnit unit)
+    {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-6;
+        case benchmark::kMicrosecond: return 1e-3;
+        case benchmark::kMillisecond: return 1.0;
+        default: return 1e3;
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+std::string caseName(const std::string& what, int count)
+{
+    return what + "/" + std::to_string(count);
+}
+
+void registerCases()
+{
+    for (int count : kSizes) {
+        const bool huge = count >= 1000000;
+        auto add = [&](const std::string& what, auto fn) {
+            auto* b = benchmark::RegisterBenchmark(caseName(what, count).c_str(), fn);
+            b->Unit(benchmark::kMillisecond)->UseRealTime();
+            if (huge)
+                b->Iterations(3);
+            return b;
+        };
+        add("load", [count](benchmark::State& s) { Load(s, count); });
+        add("load_floor", [count](benchmark::State& s) { LoadFloor(s, count); });
+        add("save", [count](benchmark::State& s) { Save(s, count); });
+        add("save_floor", [count](benchmark::State& s) { SaveFloor(s, count); });
+        for (int column = 0; column < 3; ++column) {
+            const std::string c = std::to_string(column + 1);
+            add("sort_column" + c, [count, column](benchmark::State& s) { Sort(s, count, column); });
+            add("sort_column" + c + "_floor", [count, column](benchmark::State& s) { SortFloor(s, count, column); });
+        }
+        add("add", [count](benchmark::State& s) { Add(s, count); });
+        add("edit", [count](benchmark::State& s) { Edit(s, count); });
+        add("delete", [count](benchmark::State& s) { Delete(s, count); });
+        add("cipher", [count](benchmark::State& s) { Cipher(s, count); });
+    }
+}
+
+void printSummary(const std::map<std::string, double>& times)
+{
+    struct Row {
+        const char* label;
+        std::string what;
+        std::string floor;
+    };
+    const Row rows[] = {
+        {"load", "load", "load_floor"},
+        {"save", "save", "save_floor"},
+        {"sort username", "sort_column1", "sort_column1_floor"},
+        {"sort password", "sort_column2", "sort_column2_floor"},
+        {"sort location", "sort_column3", "sort_column3_floor"},
+        {"add + save", "add", "save_floor"},
+        {"edit + save", "edit", "save_floor"},
+        {"delete + save", "delete", "save_floor"},
+        {"cipher (no floor)", "cipher", ""},
+    };
+    std::printf("\nTime in ms and ratio to the floor (load: read + invert top bits; save: write + fsync;\n"
+                "sort: std::sort of the column's texts with the list's collator; commands: the save floor)\n\n");
+    std::printf("| case | %s |\n|---|", "1,000 | 10,000 | 100,000 | 1,000,000");
+    for (size_t i = 0; i < std::size(kSizes); ++i)
+        std::printf("---|");
+    std::printf("\n");
+    for (const Row& row : rows) {
+        std::printf("| %s |", row.label);
+        for (int count : kSizes) {
+            const auto t = times.find(caseName(row.what, count));
+            const auto f = row.floor.empty() ? times.end() : times.find(caseName(row.floor, count));
+            if (t == times.end())
+                std::printf(" - |");
+            else if (f == times.end() || f->second <= 0)
+                std::printf(" %.3g ms |", t->second);
+            else
+                std::printf(" %.3g ms (%.2f×) |", t->second, t->second / f->second);
+        }
+        std::printf("\n");
+    }
+}
+
+void printMemory(const QString& self)
+{
+    const int count = kSizes[std::size(kSizes) - 1];
+    const QString path = dataFileOf(count, QStringLiteral("memory.enc"));
+    QProcess child;
+    child.start(self, {QStringLiteral("--memory"), path});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+        std::printf("\nmemory run failed\n");
+        return;
+    }
+    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+    if (f.size() != 5)
+        return;
+    const double mib = 1024.0;
+    const double start = f[0].toLong() / mib, loaded = f[1].toLong() / mib, sorted = f[2].toLong() / mib,
+                 saved = f[3].toLong() / mib, file = f[4].toLongLong() / (mib * mib);
+    std::printf("\nMemory, %d entries, file %.1f MiB: start-up %.1f MiB; peak after load %.1f MiB "
+                "(%.2f × file above start-up), after sort %.1f MiB (%.2f ×), after scroll and save %.1f MiB (%.2f ×)\n",
+                count, file, start, loaded, (loaded - start) / file, sorted, (sorted - start) / file, saved,
+                (saved - start) / file);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Collation follows the user's locale; a common one, so the sort keys are real ones.
+    QLocale::setDefault(QLocale(qEnvironmentVariable("KEYHAVEN_BENCH_LOCALE", QStringLiteral("en_US"))));
+    if (argc == 3 && qstrcmp(argv[1], "--memory") == 0)
+        return memoryRun(QString::fromLocal8Bit(argv[2]));
+
+    benchmark::Initialize(&argc, argv);
+    registerCases();
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    printSummary(collector.times);
+    std::printf("\nCollation locale: %s\n", qPrintable(QLocale().name()));
+    printMemory(QCoreApplication::applicationFilePath());
+    benchmark::Shutdown();
+    return 0;
+}
