@@ -5,6 +5,7 @@
 #include "vault/Entry.h"
 
 #include <QPointer>
+#include <memory>
 #include <QString>
 #include <QWidget>
 
@@ -15,6 +16,8 @@ class FrmSplash;
 class Form8;
 class FrmAbout;
 class FrmWebsite;
+class SkinEngine;
+class SkinService;
 
 struct ProductIdentity {
     QString productName;
@@ -65,6 +68,10 @@ public:
     EntryEditRequest editRequest;
     QString browserTarget;
     Windows windows;
+
+    QString skinPath = QStringLiteral(":/skins/harbour.skin");
+    SkinEngine* skinEngine = nullptr;          // the splash window's engine, once it has loaded
+    std::shared_ptr<SkinService> skinService;  // created on first use
 };
 
 // Fills the product identity from the version information and switches skinning on.

@@ -5,6 +5,7 @@
 static void initImages()
 {
     Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(skins);
 }
 
 void registerResources()

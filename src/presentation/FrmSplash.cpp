@@ -32,11 +32,15 @@ FrmSplash::FrmSplash(AppContext& ctx)
 
 void FrmSplash::formLoad()
 {
+    m_loading = true;
     setFixedSize(m_image1->size());
     m_ctx.mainWindowClosed = false;
     InitProductIdentity(m_ctx);
-    if (m_ctx.skinningEnabled)
+    if (m_ctx.skinningEnabled) {
+        m_skn.load(m_ctx.skinPath); // a missing or damaged skin leaves the platform's look
         startSkinning(m_ctx, this);
+    }
+    m_loading = false;
     m_timer2.start();
 }
 
@@ -46,6 +50,7 @@ void FrmSplash::timer2Tick()
     if (m_intTemp != 150)
         return;
     m_timer2.stop();
+    m_handedOver = true;
     Form1* main = loadWindow(m_ctx.windows.form1, [this] { return new Form1(m_ctx); });
     showModeless(main);
     hide();
@@ -54,6 +59,8 @@ void FrmSplash::timer2Tick()
 void FrmSplash::closeEvent(QCloseEvent* event)
 {
     m_ctx.windows.forget(this);
+    if (m_ctx.skinEngine == &m_skn)
+        m_ctx.skinEngine = nullptr;
     m_timer2.stop();
     event->accept();
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "presentation/SkinEngine.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -16,6 +18,9 @@ public:
     void timer2Tick();
     QTimer& timer2() { return m_timer2; }
     qint16 intTemp() const { return m_intTemp; }
+    SkinEngine& skn() { return m_skn; }
+    bool loading() const { return m_loading; }
+    bool handedOver() const { return m_handedOver; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -25,4 +30,7 @@ private:
     QLabel* m_image1;
     QTimer m_timer2;
     qint16 m_intTemp = 0;
+    SkinEngine m_skn;
+    bool m_loading = false;
+    bool m_handedOver = false;
 };

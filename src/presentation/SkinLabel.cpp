@@ -2,4 +2,5 @@
 
 SkinLabel::SkinLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
 {
+    setAutoFillBackground(true); // covers a plain label lying under it
 }

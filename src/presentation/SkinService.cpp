@@ -1,15 +1,51 @@
 #include "presentation/SkinService.h"
 
-bool AttachSkin(AppContext&)
+#include "app/AppContext.h"
+#include "presentation/SkinEngine.h"
+
+#include <QApplication>
+
+bool SkinService::attachSkin(const SkinEngine* engine)
 {
+    m_engine = engine && engine->loaded() ? engine : nullptr;
+    return m_engine != nullptr;
+}
+
+bool SkinService::startService()
+{
+    if (!m_engine)
+        return false;
+    qApp->setStyleSheet(m_engine->skin().serviceStyle);
+    m_running = true;
     return true;
 }
 
-bool StartService(AppContext&)
+void SkinService::stopService()
 {
-    return true;
+    if (m_running)
+        qApp->setStyleSheet(QString());
+    m_running = false;
+    ++m_stops;
 }
 
-void StopService(AppContext&)
+SkinService& skinService(AppContext& ctx)
 {
+    if (!ctx.skinService)
+        ctx.skinService = std::make_shared<SkinService>();
+    return *ctx.skinService;
+}
+
+bool AttachSkin(AppContext& ctx)
+{
+    return skinService(ctx).attachSkin(ctx.skinEngine);
+}
+
+bool StartService(AppContext& ctx)
+{
+    return skinService(ctx).startService();
+}
+
+void StopService(AppContext& ctx)
+{
+    skinService(ctx).stopService();
 }

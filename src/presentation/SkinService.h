@@ -1,9 +1,28 @@
 #pragma once
+#include <QString>
 
 class AppContext;
+class SkinEngine;
 
-// Application-wide skinning of what the windows do not skin themselves: message boxes, menus
-// and tooltips. Attached and started at the splash window's load, stopped as the program ends.
+// Skins what the windows do not skin themselves, for the whole program: message boxes, menus
+// and tooltips. Attached to the engine and started at the splash window's load; stopped as the
+// last step before the program ends.
+class SkinService {
+public:
+    bool attachSkin(const SkinEngine* engine);
+    bool startService();
+    void stopService();
+    bool running() const { return m_running; }
+    int stops() const { return m_stops; }
+
+private:
+    const SkinEngine* m_engine = nullptr;
+    bool m_running = false;
+    int m_stops = 0;
+};
+
+// The service of this run, created on first use.
+SkinService& skinService(AppContext& ctx);
 bool AttachSkin(AppContext& ctx);
 bool StartService(AppContext& ctx);
 void StopService(AppContext& ctx);

@@ -1,0 +1,21 @@
+#pragma once
+#include <QColor>
+#include <QMap>
+#include <QString>
+
+// A skin as read from its text file: the head's keys and colours, the window style and the
+// program-wide service style.
+struct SkinFile {
+    QString name;
+    QString description;
+    int hue = 0;
+    QMap<QString, QColor> colours; // back, fore, panel, paneltext, and optional others
+    QString windowStyle;
+    QString serviceStyle;
+};
+
+// Parses a skin; on failure returns false and says why.
+bool parseSkin(const QString& text, SkinFile& skin, QString& error);
+
+// The WCAG contrast ratio of two colours, 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
