@@ -1,0 +1,229 @@
+// Skinning: the skin file, the colour table, the recovery through the splash window, the service.
+#include "browser/FrmWebsite.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "platform/WindowRegistry.h"
+#include "presentation/Form8.h"
+#include "presentation/FrmSplash.h"
+#include "presentation/SkinEngine.h"
+#include "presentation/SkinLabel.h"
+#include "presentation/SkinService.h"
+#include "presentation/SkinWindow.h"
+#include "support/TestProgram.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+QString shippedSkin()
+{
+    QFile f(QStringLiteral(":/skins/harbour.skin"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+FrmSplash* splashOf(TestProgram& p)
+{
+    return p.ctx->windows.frmSplash;
+}
+
+} // namespace
+
+class TestSkinning : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void shippedSkinReadsWithEnoughContrast();
+    void damagedSkinsAreRefused_data();
+    void damagedSkinsAreRefused();
+    void colourTable();
+    void helpWindowGetsOnlyTheWindowLook();
+    void recoveryLoadsSplashHeldAndHidden();
+    void brokenSkinNeverStopsTheProgram();
+    void serviceStopsAtTheEndFromEitherWindow();
+};
+
+void TestSkinning::initTestCase()
+{
+    TestProgram registersResources;
+    QVERIFY(!shippedSkin().isEmpty());
+}
+
+void TestSkinning::shippedSkinReadsWithEnoughContrast()
+{
+    SkinFile skin;
+    QString error;
+    QVERIFY2(parseSkin(shippedSkin(), skin, error), qPrintable(error));
+    QCOMPARE(skin.name, QStringLiteral("Harbour"));
+    QVERIFY(!skin.windowStyle.contains(QLatin1String("${")));
+    const auto c = [&](const char* key) { return skin.colours.value(QLatin1String(key)); };
+    QVERIFY(contrastRatio(c("fore"), c("back")) >= 4.5);
+    QVERIFY(contrastRatio(c("text"), c("window")) >= 4.5);
+    QVERIFY(contrastRatio(c("paneltext"), c("panel")) >= 4.5);
+    QVERIFY(contrastRatio(c("panel"), c("window")) >= 4.5); // skinned labels
+    QVERIFY(contrastRatio(QColor(Qt::white), c("accent")) >= 4.5); // selected rows
+    SkinEngine engine;
+    QVERIFY(engine.load(QStringLiteral(":/skins/harbour.skin")));
+    QCOMPARE(SkinEngine::fromRgbValue(engine.SkinBackColor()), c("back"));
+    QCOMPARE(engine.SkinPanelColor() & 0xFF, c("panel").red()); // red in the lowest byte
+}
+
+void TestSkinning::damagedSkinsAreRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    const QString head = QStringLiteral("name = T\nback = #000000\nfore = #FFFFFF\npanel = #111111\n");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("colour missing") << head + QStringLiteral("[style]\nQWidget {}\n");
+    QTest::newRow("bad colour") << head + QStringLiteral("paneltext = red\n[style]\nQWidget {}\n");
+    QTest::newRow("unknown colour in style")
+        << head + QStringLiteral("paneltext = #222222\n[style]\nQWidget { color: ${nope}; }\n");
+    QTest::newRow("no style") << head + QStringLiteral("paneltext = #222222\n");
+    QTest::newRow("hue out of range") << head + QStringLiteral("paneltext = #222222\nhue = 400\n[style]\nQWidget {}\n");
+}
+
+void TestSkinning::damagedSkinsAreRefused()
+{
+    QFETCH(QString, text);
+    SkinFile skin;
+    QString error;
+    QVERIFY(!parseSkin(text, skin, error));
+    QVERIFY(!error.isEmpty());
+}
+
+void TestSkinning::colourTable()
+{
+    struct Case {
+        QWidget* control;
+        bool back;
+        bool fore;
+        bool panel;
+    };
+    QWidget window;
+    auto* pictureBox = new QLabel(&window);
+    pictureBox->setProperty("controlTypeName", QStringLiteral("PictureBox"));
+    auto* otherCase = new QLineEdit(&window);
+    otherCase->setProperty("controlTypeName", QStringLiteral("textbox"));
+    const std::vector<Case> cases = {
+        {new QPushButton(&window), true, false, false},   {new QLineEdit(&window), true, true, false},
+        {new QComboBox(&window), true, true, false},      {new QListWidget(&window), true, true, false},
+        {new EntryListView(&window), true, true, false},  {pictureBox, false, false, true},
+        {new QLabel(&window), false, false, false},       {new SkinLabel(QString(), &window), false, false, false},
+        {new QCheckBox(&window), false, false, false},    {new QGroupBox(&window), false, false, false},
+        {otherCase, false, false, false}};
+    const qint32 back = 0x00112233, fore = 0x00445566, panel = 0x00778899;
+    ApplySkinColors(&window, back, fore, panel);
+    for (const Case& c : cases) {
+        const QVariant backColor = c.control->property("BackColor");
+        const QVariant foreColor = c.control->property("ForeColor");
+        const char* type = c.control->metaObject()->className();
+        QVERIFY2(backColor.isValid() == (c.back || c.panel), type);
+        QVERIFY2(foreColor.isValid() == c.fore, type);
+        if (c.back)
+            QCOMPARE(backColor.toInt(), back);
+        if (c.panel)
+            QCOMPARE(backColor.toInt(), panel);
+        if (c.fore)
+            QCOMPARE(foreColor.toInt(), fore);
+    }
+    QCOMPARE(cases[1].control->palette().color(QPalette::Base), SkinEngine::fromRgbValue(back));
+    QCOMPARE(cases[1].control->palette().color(QPalette::Text), SkinEngine::fromRgbValue(fore));
+}
+
+void TestSkinning::helpWindowGetsOnlyTheWindowLook()
+{
+    TestProgram p;
+    QFile help(p.folder() + QStringLiteral("/Help.rtf"));
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write("{\\rtf1 Help}");
+    help.close();
+    p.fake.settings.values.clear();
+    p.startAndUnlock();
+    Form8* form8 = p.ctx->windows.form8;
+    QVERIFY(form8 && form8->isVisible());
+    QVERIFY(!form8->styleSheet().isEmpty());
+    for (QWidget* control : form8->findChildren<QWidget*>())
+        QVERIFY(!control->property("BackColor").isValid());
+    // The main window's controls took the colours.
+    auto* add = p.form1()->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
+    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine->SkinBackColor());
+}
+
+void TestSkinning::recoveryLoadsSplashHeldAndHidden()
+{
+    TestProgram p;
+    InitProductIdentity(*p.ctx);
+    QVERIFY(!splashOf(p));
+    QWidget window;
+    auto* button = new QPushButton(&window);
+    QVERIFY(SkinWindow(*p.ctx, &window));
+    FrmSplash* splash = splashOf(p);
+    QVERIFY(splash);
+    QVERIFY(!splash->isVisible());
+    QVERIFY(!splash->timer2().isActive());
+    QVERIFY(button->property("BackColor").isValid());
+    QVERIFY(!window.styleSheet().isEmpty());
+    QVERIFY(skinService(*p.ctx).running());
+    QTest::qWait(200); // held: it never hands over
+    QVERIFY(!p.form1());
+}
+
+void TestSkinning::brokenSkinNeverStopsTheProgram()
+{
+    TestProgram p;
+    p.ctx->skinPath = p.folder() + QStringLiteral("/missing.skin");
+    // At start: the splash window's own skinning fails inside its load, without waiting.
+    FrmSplash* splash = loadWindow(p.ctx->windows.frmSplash, [&] { return new FrmSplash(*p.ctx); });
+    showModeless(splash);
+    QVERIFY(splash->styleSheet().isEmpty());
+    QVERIFY(!skinService(*p.ctx).running()); // attaching and starting failed
+    QVERIFY(splash->timer2().isActive());    // and the hand-over still comes
+    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000);
+    QVERIFY(p.gate());
+    QVERIFY(splash->handedOver());
+    // After the hand-over: the recovery does not wait, and the window keeps the platform's look.
+    QWidget window;
+    auto* edit = new QLineEdit(&window);
+    QVERIFY(!SkinWindow(*p.ctx, &window));
+    QVERIFY(window.styleSheet().isEmpty());
+    QVERIFY(!edit->property("BackColor").isValid());
+}
+
+void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
+{
+    {
+        TestProgram p;
+        p.startAndUnlock();
+        QVERIFY(skinService(*p.ctx).running());
+        p.form1()->close();
+        QCOMPARE(skinService(*p.ctx).stops(), 1);
+        QVERIFY(!skinService(*p.ctx).running());
+        QCOMPARE(p.fake.programEnd.ends, 1);
+    }
+    TestProgram p;
+    p.ctx->homePage = QStringLiteral("about:blank");
+    p.startAndUnlock();
+    p.form1()->cmdWebsite_Click();
+    FrmWebsite* browser = p.ctx->windows.frmWebsite;
+    QVERIFY(browser && browser->isVisible());
+    p.form1()->close();
+    QCOMPARE(skinService(*p.ctx).stops(), 0);
+    browser->close();
+    QCOMPARE(skinService(*p.ctx).stops(), 1);
+    QCOMPARE(p.fake.programEnd.ends, 1);
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestSkinning test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_skinning.moc"
