@@ -5,6 +5,7 @@
 #include "platform/Shell.h"
 #include "platform/WindowRegistry.h"
 #include "presentation/FrmSplash.h"
+#include "vault/VaultLock.h"
 
 #include <exception>
 
@@ -26,6 +27,9 @@ int main(int argc, char* argv[])
     AppContext ctx(Platform{messages, programEnd, settings, shell}, version, QCoreApplication::applicationDirPath());
 
     app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
+    VaultLock lock;
+    if (!claimVault(ctx, lock))
+        return 0;
     try {
         showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
     } catch (const std::exception& e) {

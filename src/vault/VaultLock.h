@@ -1,0 +1,22 @@
+#pragma once
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+class AppContext;
+
+// One writer per data file: a lock outside the program's folder, in the user's runtime folder,
+// named after the data file's full path. A lock left by a copy that crashed is taken over.
+class VaultLock {
+public:
+    static QString lockPathFor(const QString& vaultPath);
+    bool tryAcquire(const QString& vaultPath);
+    bool held() const { return m_lock && m_lock->isLocked(); }
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+// Claims the run's data file. When another copy holds it, says so and ends the program
+// without touching the file; returns false then.
+bool claimVault(AppContext& ctx, VaultLock& lock);
