@@ -16,4 +16,9 @@ if [ -f resources/keyhaven.desktop ] && [ -f resources/images/keyhaven.png ]; th
   cp resources/images/keyhaven.png "$icons/keyhaven.png"
 fi
 echo "Keyhaven is installed in $prefix; your data file is $prefix/data.enc"
+if [ "$(id -u)" -eq 0 ]; then
+  # The browser engine refuses to run as root with its sandbox on.
+  echo "Running as root: the built-in browser runs without its sandbox."
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
 exec "$prefix/keyhaven"

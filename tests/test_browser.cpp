@@ -4,6 +4,7 @@
 #include "mainwindow/Form1.h"
 #include "platform/Topmost.h"
 #include "platform/Twips.h"
+#include "presentation/SkinLabel.h"
 #include "support/TestProgram.h"
 
 #include <QDirIterator>
@@ -138,6 +139,10 @@ void TestBrowser::startAddressesAndBringToFront()
     QVERIFY(!IsTopmost(browser));
     QCOMPARE(browser->lastNavigation(), p.ctx->homePage);
     QCOMPARE(p.ctx->browserTarget, QStringLiteral("Website"));
+    // One skinned copy: the plain label "URL:" in the frame, over it.
+    QCOMPARE(browser->skinLabel1().size(), size_t(2));
+    QCOMPARE(browser->skinLabel1()[1]->text(), QStringLiteral("URL:"));
+    QVERIFY(!browser->skinLabel1()[0]->isVisible());
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Home"));
     QVERIFY(text1(browser).endsWith(QLatin1String("/home.html")));
