@@ -41,14 +41,14 @@ void loadList(EntryListModel& model, const QString& path)
     QByteArray bytes;
     if (!vaultstorage::readAll(path, bytes).ok)
         qFatal("cannot read %s", qPrintable(path));
-    vaultformat::Contents contents = vaultformat::parse(bytes);
-    bytes = QByteArray();
-    model.replaceAll(std::move(contents.entries));
+    model.replaceAll(vaultformat::decipherFile(std::move(bytes)));
 }
 
 void saveList(const EntryListModel& model, const QString& path)
 {
-    const QByteArray bytes = vaultformat::fullVault(kMaster, model.entries());
+    vaultformat::FileWriter writer(kMaster, model.fileBytes());
+    model.writeTo(writer);
+    const QByteArray bytes = writer.finish();
     if (!vaultstorage::saveAtomically(path, bytes).ok)
         qFatal("cannot save %s", qPrintable(path));
 }
@@ -146,7 +146,7 @@ QTemporaryDir& workDir()
     return dir;
 }
 
-QString sourcePath(int count)
+QString sourceName(int count)
 {
     return workDir().filePath(QStringLiteral("source-%1.enc").arg(count));
 }
@@ -157,11 +157,17 @@ const QByteArray& fileBytes(int count)
     auto it = cache.find(count);
     if (it == cache.end()) {
         it = cache.emplace(count, vaultformat::fullVault(kMaster, makeEntries(count))).first;
-        QFile file(sourcePath(count));
+        QFile file(sourceName(count));
         if (!file.open(QIODevice::WriteOnly) || file.write(it->second) != it->second.size())
             qFatal("cannot write the test file");
     }
     return it->second;
+}
+
+QString sourcePath(int count)
+{
+    fileBytes(count);
+    return sourceName(count);
 }
 
 // A fresh copy of the size's file as data.enc, for cases that save over it.
@@ -169,7 +175,6 @@ QString dataFileOf(int count, const QString& name)
 {
     const QString path = workDir().filePath(name);
     QFile::remove(path);
-    fileBytes(count);
     if (!QFile::copy(sourcePath(count), path))
         qFatal("cannot copy the test file");
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -217,7 +222,7 @@ QCollator listCollator()
 
 void Load(benchmark::State& state, int count)
 {
-    const QString path = (fileBytes(count), sourcePath(count));
+    const QString path = sourcePath(count);
     for (auto _ : state) {
         auto model = std::make_unique<EntryListModel>();
         loadList(*model, path);
@@ -230,7 +235,7 @@ void Load(benchmark::State& state, int count)
 
 void LoadFloor(benchmark::State& state, int count)
 {
-    const QString path = (fileBytes(count), sourcePath(count));
+    const QString path = sourcePath(count);
     for (auto _ : state) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
@@ -249,8 +254,36 @@ void Save(benchmark::State& state, int count)
     EntryListModel model;
     loadList(model, sourcePath(count));
     const QString path = dataFileOf(count, QStringLiteral("data.enc"));
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
     for (auto _ : state)
         saveList(model, path);
+    getrusage(RUSAGE_SELF, &after);
+    state.counters["faults"] = double(after.ru_minflt - before.ru_minflt) / state.iterations();
+}
+
+void Build(benchmark::State& state, int count)
+{
+    EntryListModel model;
+    loadList(model, sourcePath(count));
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    for (auto _ : state) {
+        vaultformat::FileWriter writer(kMaster, model.fileBytes());
+        model.writeTo(writer);
+        QByteArray b = writer.finish();
+        benchmark::DoNotOptimize(b.data());
+    }
+    getrusage(RUSAGE_SELF, &after);
+    state.counters["faults"] = double(after.ru_minflt - before.ru_minflt) / state.iterations();
+}
+
+void QSave(benchmark::State& state, int count)
+{
+    const QByteArray& bytes = fileBytes(count);
+    const QString path = dataFileOf(count, QStringLiteral("data.enc"));
+    for (auto _ : state)
+        vaultstorage::saveAtomically(path, bytes);
 }
 
 void SaveFloor(benchmark::State& state, int count)
@@ -294,7 +327,7 @@ void SortFloor(benchmark::State& state, int count, int column)
     std::vector<QString> texts;
     texts.reserve(model.count());
     for (int row = 0; row < model.count(); ++row)
-        texts.push_back(EntryListModel::field(model.at(row), column).toCaseFolded());
+        texts.push_back(model.field(row, column).toCaseFolded());
     const QCollator collator = listCollator();
     for (auto _ : state) {
         state.PauseTiming();
@@ -461,6 +494,8 @@ void registerCases()
         add("load", [count](benchmark::State& s) { Load(s, count); });
         add("load_floor", [count](benchmark::State& s) { LoadFloor(s, count); });
         add("save", [count](benchmark::State& s) { Save(s, count); });
+        add("build", [count](benchmark::State& s) { Build(s, count); });
+        add("qsave", [count](benchmark::State& s) { QSave(s, count); });
         add("save_floor", [count](benchmark::State& s) { SaveFloor(s, count); });
         for (int column = 0; column < 3; ++column) {
             const std::string c = std::to_string(column + 1);

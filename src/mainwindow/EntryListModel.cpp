@@ -1,8 +1,72 @@
 #include "mainwindow/EntryListModel.h"
 
+#include "platform/CodePage.h"
+
 #include <QCollatorSortKey>
 #include <algorithm>
+#include <array>
 #include <numeric>
+
+namespace {
+
+constexpr char16_t kNoSingleFold = 0xFFFF;
+
+// The case folding of each code-page character, so a field folds as it decodes; characters
+// that fold to more than one are marked and their fields take the general route.
+const std::array<char16_t, 256>& foldTable()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            const QString folded = codepage::decode(QByteArray(1, static_cast<char>(b))).toCaseFolded();
+            t[b] = folded.size() == 1 ? folded.at(0).unicode() : kNoSingleFold;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// A line end once deciphered: rows are kept as the file's lines, so runs of them save in one copy.
+constexpr char kLineEnd[] = {static_cast<char>('\r' ^ 0x80), static_cast<char>('\n' ^ 0x80)};
+
+// A row's bytes from its username to its location's end, separators included.
+qsizetype lineBytes(const vaultformat::EntrySpan& span)
+{
+    return qsizetype(span.sizes[0]) + span.sizes[1] + span.sizes[2] + 6;
+}
+
+vaultformat::EntrySpan appendLine(QByteArray& text, QByteArrayView username, QByteArrayView password,
+                                  QByteArrayView location)
+{
+    vaultformat::EntrySpan span;
+    span.start = text.size();
+    span.sizes[0] = static_cast<quint32>(username.size());
+    span.sizes[1] = static_cast<quint32>(password.size());
+    span.sizes[2] = static_cast<quint32>(location.size());
+    text.append(username).append(vaultformat::kSeparator, 3).append(password);
+    text.append(vaultformat::kSeparator, 3).append(location).append(kLineEnd, 2);
+    return span;
+}
+
+// Adds an entry to a buffer as a line of code-page bytes; an entry the code page cannot hold,
+// or too long for a span, is kept as it is.
+vaultformat::EntrySpan encodeInto(QByteArray& text, std::vector<Entry>& keptAsIs, const Entry& entry)
+{
+    QByteArray fields[3];
+    const QString* texts[3] = {&entry.username, &entry.password, &entry.location};
+    bool fits = true;
+    for (int i = 0; i < 3 && fits; ++i)
+        fits = codepage::encode(*texts[i], fields[i]) && fields[i].size() < vaultformat::kOversized;
+    if (fits)
+        return appendLine(text, fields[0], fields[1], fields[2]);
+    vaultformat::EntrySpan span;
+    span.start = static_cast<qint64>(keptAsIs.size());
+    span.sizes[0] = vaultformat::kOversized;
+    keptAsIs.push_back(entry);
+    return span;
+}
+
+} // namespace
 
 EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent)
 {
@@ -31,11 +95,41 @@ QString EntryListModel::field(const Entry& entry, int column)
     }
 }
 
+QByteArrayView EntryListModel::bytesOf(const Span& span, int column) const
+{
+    return vaultformat::spanField(m_text, span, std::clamp(column, 0, 2));
+}
+
+QString EntryListModel::field(int row, int column) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span))
+        return field(m_keptAsIs[span.start], column);
+    return codepage::decode(bytesOf(span, column));
+}
+
+Entry EntryListModel::at(int row) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span))
+        return m_keptAsIs[span.start];
+    return {codepage::decode(bytesOf(span, 0)), codepage::decode(bytesOf(span, 1)), codepage::decode(bytesOf(span, 2))};
+}
+
+std::vector<Entry> EntryListModel::entries() const
+{
+    std::vector<Entry> all;
+    all.reserve(m_rows.size());
+    for (int row = 0; row < count(); ++row)
+        all.push_back(at(row));
+    return all;
+}
+
 QVariant EntryListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return field(m_entries[index.row()], index.column());
+    return field(index.row(), index.column());
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -59,12 +153,35 @@ int EntryListModel::rowOfId(quint64 id) const
     return it == m_ids.end() ? -1 : static_cast<int>(it - m_ids.begin());
 }
 
+void EntryListModel::foldedField(int row, int column, QString& out) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span)) {
+        out = field(m_keptAsIs[span.start], column).toCaseFolded();
+        return;
+    }
+    const QByteArrayView bytes = bytesOf(span, column);
+    const auto& fold = foldTable();
+    out.resize(bytes.size()); // keeps the buffer of the previous row
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char16_t ch = fold[static_cast<unsigned char>(bytes[i])];
+        if (ch == kNoSingleFold) {
+            out = codepage::decode(bytes).toCaseFolded();
+            return;
+        }
+        to[i] = ch;
+    }
+}
+
 int EntryListModel::sortedInsertPosition(const Entry& entry) const
 {
     const QString key = field(entry, m_sortKey).toCaseFolded();
+    QString other;
     // After all equal rows, so equal rows keep the order in which they came.
     const auto less = [&](int row) {
-        const int c = m_collator.compare(key, field(m_entries[row], m_sortKey).toCaseFolded());
+        foldedField(row, m_sortKey, other);
+        const int c = m_collator.compare(key, other);
         return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
     };
     int lo = 0;
@@ -79,11 +196,53 @@ int EntryListModel::sortedInsertPosition(const Entry& entry) const
     return lo;
 }
 
+EntryListModel::Span EntryListModel::store(const Entry& entry)
+{
+    const Span span = encodeInto(m_text, m_keptAsIs, entry);
+    if (!isKeptAsIs(span))
+        m_usedBytes += lineBytes(span) + 2;
+    return span;
+}
+
+void EntryListModel::release(const Span& span)
+{
+    if (isKeptAsIs(span))
+        m_keptAsIs[span.start] = {};
+    else
+        m_usedBytes -= lineBytes(span) + 2;
+}
+
+// Edits and deletions leave text behind; once it is more than half the buffer, the live rows
+// are copied into a new one.
+void EntryListModel::compactIfWasteful()
+{
+    if (m_text.size() > 2 * m_usedBytes + 65536)
+        relayText();
+}
+
+// Copies the rows into a new buffer in list order, so that a save copies long runs of them.
+void EntryListModel::relayText()
+{
+    QByteArray text;
+    text.reserve(m_usedBytes);
+    std::vector<Entry> kept;
+    for (Span& span : m_rows) {
+        if (isKeptAsIs(span)) {
+            kept.push_back(std::move(m_keptAsIs[span.start]));
+            span.start = static_cast<qint64>(kept.size() - 1);
+        } else {
+            span = appendLine(text, bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2));
+        }
+    }
+    m_text = std::move(text);
+    m_keptAsIs = std::move(kept);
+}
+
 int EntryListModel::append(Entry entry)
 {
     const int at = m_sorted ? sortedInsertPosition(entry) : count();
     beginInsertRows({}, at, at);
-    m_entries.insert(m_entries.begin() + at, std::move(entry));
+    m_rows.insert(m_rows.begin() + at, store(entry));
     m_ids.insert(m_ids.begin() + at, m_nextId++);
     endInsertRows();
     return at;
@@ -91,9 +250,29 @@ int EntryListModel::append(Entry entry)
 
 void EntryListModel::replaceAll(std::vector<Entry> entries)
 {
+    vaultformat::DecipheredFile file;
+    qsizetype bytes = 0;
+    for (const Entry& e : entries)
+        bytes += e.username.size() + e.password.size() + e.location.size() + 8;
+    file.text.reserve(bytes);
+    file.spans.reserve(entries.size());
+    for (const Entry& e : entries)
+        file.spans.push_back(encodeInto(file.text, file.oversized, e));
+    replaceAll(std::move(file));
+}
+
+void EntryListModel::replaceAll(vaultformat::DecipheredFile file)
+{
     beginResetModel();
-    m_entries = std::move(entries);
-    m_ids.resize(m_entries.size());
+    m_text = std::move(file.text);
+    m_rows = std::move(file.spans);
+    m_keptAsIs = std::move(file.oversized);
+    m_usedBytes = 0;
+    for (const Span& span : m_rows) {
+        if (!isKeptAsIs(span))
+            m_usedBytes += lineBytes(span) + 2;
+    }
+    m_ids.resize(m_rows.size());
     std::iota(m_ids.begin(), m_ids.end(), m_nextId);
     m_nextId += m_ids.size();
     endResetModel();
@@ -103,16 +282,64 @@ void EntryListModel::replaceAll(std::vector<Entry> entries)
 
 void EntryListModel::setEntry(int row, Entry entry)
 {
-    m_entries[row] = std::move(entry);
+    release(m_rows[row]);
+    m_rows[row] = store(entry);
+    compactIfWasteful();
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void EntryListModel::remove(int row)
 {
     beginRemoveRows({}, row, row);
-    m_entries.erase(m_entries.begin() + row);
+    release(m_rows[row]);
+    m_rows.erase(m_rows.begin() + row);
     m_ids.erase(m_ids.begin() + row);
+    compactIfWasteful();
     endRemoveRows();
+}
+
+void EntryListModel::writeTo(vaultformat::FileWriter& writer) const
+{
+    const char* text = m_text.constData();
+    const qint64 size = m_text.size();
+    const auto isSeparator = [&](qint64 at) { return text[at] == '|' && text[at + 1] == '|' && text[at + 2] == '|'; };
+    // Whether a row lies in the buffer as the file has it, separators and all.
+    const auto isWhole = [&](const Span& span) {
+        const qint64 first = span.start + span.sizes[0];
+        const qint64 second = first + 3 + span.sizes[1];
+        return !isKeptAsIs(span) && second + 3 <= size && isSeparator(first) && isSeparator(second);
+    };
+    const auto rowCount = static_cast<qsizetype>(m_rows.size());
+    for (qsizetype row = 0; row < rowCount;) {
+        const Span& span = m_rows[row];
+        if (isKeptAsIs(span)) {
+            writer.add(m_keptAsIs[span.start]);
+            ++row;
+            continue;
+        }
+        if (!isWhole(span)) {
+            writer.add(bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2));
+            ++row;
+            continue;
+        }
+        // Rows that follow each other in the buffer, line ends between them, go in one copy.
+        qint64 end = span.start + lineBytes(span);
+        for (++row; row < rowCount; ++row) {
+            const Span& next = m_rows[row];
+            if (next.start != end + 2 || text[end] != kLineEnd[0] || text[end + 1] != kLineEnd[1] || !isWhole(next))
+                break;
+            end = next.start + lineBytes(next);
+        }
+        writer.addLine(QByteArrayView(text + span.start, end - span.start));
+    }
+}
+
+qsizetype EntryListModel::fileBytes() const
+{
+    qsizetype bytes = m_usedBytes;
+    for (const Entry& e : m_keptAsIs)
+        bytes += e.username.size() + e.password.size() + e.location.size() + 8;
+    return bytes;
 }
 
 void EntryListModel::setSortSettings(bool sorted, int key, Qt::SortOrder order)
@@ -130,29 +357,35 @@ void EntryListModel::sortRows()
     const int n = count();
     if (n < 2)
         return;
-    // One collation key per row, then cheap byte comparisons.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(n);
-    for (const Entry& e : m_entries)
-        keys.push_back(m_collator.sortKey(field(e, m_sortKey).toCaseFolded()));
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
-    if (m_sortOrder == Qt::AscendingOrder)
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
+    {
+        // One collation key per row, then cheap byte comparisons; the keys go before the rows move.
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(n);
+        QString folded;
+        for (int row = 0; row < n; ++row) {
+            foldedField(row, m_sortKey, folded);
+            keys.push_back(m_collator.sortKey(folded));
+        }
+        if (m_sortOrder == Qt::AscendingOrder)
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        else
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
+    }
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<Entry> entries(n);
+    std::vector<Span> rows(n);
     std::vector<quint64> ids(n);
     std::vector<int> newRowOf(n);
     for (int i = 0; i < n; ++i) {
-        entries[i] = std::move(m_entries[order[i]]);
+        rows[i] = m_rows[order[i]];
         ids[i] = m_ids[order[i]];
         newRowOf[order[i]] = i;
     }
-    m_entries = std::move(entries);
+    m_rows = std::move(rows);
     m_ids = std::move(ids);
+    relayText();
     // Selection and current row move with their rows.
     const QModelIndexList persistent = persistentIndexList();
     QModelIndexList moved;

@@ -1,5 +1,6 @@
 #pragma once
 #include "vault/Entry.h"
+#include "vault/VaultFormat.h"
 
 #include <QAbstractTableModel>
 #include <QCollator>
@@ -8,6 +9,8 @@
 // The rows of the entry list: the program's only store of entries while it runs.
 // Row order is the displayed order; a sort reorders the rows themselves, so a save writes
 // them as shown. Each row carries an identity that survives sorting.
+// Rows are kept as code-page bytes in one buffer, as the file has them, so a large list costs
+// little more memory than its file; an entry the code page cannot hold is kept as it is.
 class EntryListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -21,17 +24,24 @@ public:
     // Titles of the columns added so far (the main window adds them at load).
     void addColumn(const QString& title);
 
-    int count() const { return static_cast<int>(m_entries.size()); }
-    const Entry& at(int row) const { return m_entries[row]; }
+    int count() const { return static_cast<int>(m_rows.size()); }
+    Entry at(int row) const;
+    QString field(int row, int column) const;
     quint64 idAt(int row) const { return m_ids[row]; }
     int rowOfId(quint64 id) const; // -1 when that entry is gone
-    const std::vector<Entry>& entries() const { return m_entries; }
+    std::vector<Entry> entries() const; // a copy of every row
 
     // Appends a row; with sorting on it goes to its sorted place. Returns its 0-based row.
     int append(Entry entry);
     void replaceAll(std::vector<Entry> entries);
+    // Takes over a deciphered file's buffer as the rows' storage.
+    void replaceAll(vaultformat::DecipheredFile file);
     void setEntry(int row, Entry entry);
     void remove(int row);
+
+    // Adds every row, in list order, to a file being written; fileBytes() sizes its buffer.
+    void writeTo(vaultformat::FileWriter& writer) const;
+    qsizetype fileBytes() const;
 
     // The list's sort settings: switch, 0-based column and direction.
     bool sorted() const { return m_sorted; }
@@ -42,10 +52,22 @@ public:
     static QString field(const Entry& entry, int column);
 
 private:
+    using Span = vaultformat::EntrySpan;
+
     void sortRows();
     int sortedInsertPosition(const Entry& entry) const;
+    Span store(const Entry& entry);
+    void release(const Span& span);
+    void compactIfWasteful();
+    void relayText();
+    bool isKeptAsIs(const Span& span) const { return span.sizes[0] == vaultformat::kOversized; }
+    QByteArrayView bytesOf(const Span& span, int column) const;
+    void foldedField(int row, int column, QString& out) const;
 
-    std::vector<Entry> m_entries;
+    QByteArray m_text;             // code-page bytes of the rows' fields, and some unused
+    qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
+    std::vector<Span> m_rows;
+    std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start
     std::vector<quint64> m_ids;
     quint64 m_nextId = 1;
     QStringList m_titles;

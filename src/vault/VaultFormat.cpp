@@ -3,6 +3,7 @@
 #include "platform/CodePage.h"
 #include "vault/LineCipher.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -37,57 +38,62 @@ QString decipher(const char* data, qsizetype size)
     return text;
 }
 
-const char* findSeparator(const char* from, const char* end)
+const char* findSeparator(const char* from, const char* end, char bar = kCipheredBar)
 {
     while (end - from >= 3) {
-        const void* hit = std::memchr(from, kCipheredBar, end - from - 2);
+        const void* hit = std::memchr(from, bar, end - from - 2);
         if (!hit)
             return nullptr;
         const char* p = static_cast<const char*>(hit);
-        if (p[1] == kCipheredBar && p[2] == kCipheredBar)
+        if (p[1] == bar && p[2] == bar)
             return p;
         from = p + 1;
     }
     return nullptr;
 }
 
-// Splits one raw (still enciphered) entry line; false when a separator is missing.
-bool splitRaw(const char* begin, const char* end, Entry& entry)
-{
-    const char* first = findSeparator(begin, end);
-    if (!first) {
-        entry.username = decipher(begin, end - begin);
-        return false;
-    }
-    entry.username = decipher(begin, first - begin);
-    const char* second = findSeparator(first + 3, end);
-    if (!second) {
-        entry.password = decipher(first + 3, end - first - 3);
-        return false;
-    }
-    entry.password = decipher(first + 3, second - first - 3);
-    entry.location = decipher(second + 3, end - second - 3);
-    return true;
-}
-
-// Calls visit(begin, end) for each line; stops when visit returns false.
+// Calls visit(begin, end) for each line; stops when visit returns false. The line ends are
+// given, since a deciphered buffer has them with their top bit inverted.
 template <class Visit>
-void forEachLine(QByteArrayView bytes, Visit visit)
+void forEachLine(QByteArrayView bytes, Visit visit, char cr = kCR, char lf = kLF)
 {
     const char* p = bytes.data();
     const char* end = p + bytes.size();
     while (p < end) {
-        const void* hit = std::memchr(p, kCR, end - p);
+        const void* hit = std::memchr(p, cr, end - p);
         const char* lineEnd = hit ? static_cast<const char*>(hit) : end;
         if (!visit(p, lineEnd))
             return;
         p = lineEnd;
         if (p < end) {
             ++p; // the CR
-            if (p < end && *p == kLF)
+            if (p < end && *p == lf)
                 ++p;
         }
     }
+}
+
+// Eight bytes at a time: fields are short, and a byte loop spends most of its time in its tail.
+char* appendInverted(char* to, QByteArrayView from)
+{
+    constexpr quint64 kTopBits = 0x8080808080808080ull;
+    const char* src = from.data();
+    const qsizetype n = from.size();
+    if (n < 8) {
+        for (qsizetype i = 0; i < n; ++i)
+            to[i] = static_cast<char>(src[i] ^ 0x80);
+        return to + n;
+    }
+    quint64 word;
+    for (qsizetype i = 0; i + 8 <= n; i += 8) {
+        std::memcpy(&word, src + i, 8);
+        word ^= kTopBits;
+        std::memcpy(to + i, &word, 8);
+    }
+    std::memcpy(&word, src + n - 8, 8); // the last eight, overlapping what is done
+    word ^= kTopBits;
+    std::memcpy(to + n - 8, &word, 8);
+    return to + n;
 }
 
 void appendCiphered(QByteArray& out, QStringView text)
@@ -140,24 +146,86 @@ bool splitEntryLine(QStringView line, Entry& entry)
     return true;
 }
 
+DecipheredFile decipherFile(QByteArray bytes)
+{
+    DecipheredFile file;
+    char* const data = bytes.data();
+    const qsizetype size = bytes.size();
+    qsizetype lineEnds = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        lineEnds += data[i] == kCR;
+        data[i] = static_cast<char>(data[i] ^ 0x80);
+    }
+    file.spans.reserve(lineEnds);
+    constexpr char cr = static_cast<char>(kCR ^ 0x80);
+    constexpr char lf = static_cast<char>(kLF ^ 0x80);
+    constexpr char blank = static_cast<char>(' ' ^ 0x80);
+    const auto bytesOf = [](const char* b, const char* e) { return QByteArrayView(b, e - b); };
+    bool first = true;
+    forEachLine(
+        bytes,
+        [&](const char* b, const char* e) {
+            if (first) {
+                file.firstLine = codepage::decode(bytesOf(b, e));
+                first = false;
+                return true;
+            }
+            if (b == e || (e - b == 1 && *b == blank))
+                return true;
+            // Missing separators leave the later fields empty.
+            const char* ends[3] = {e, e, e};
+            if (const char* one = findSeparator(b, e, '|')) {
+                ends[0] = one;
+                if (const char* two = findSeparator(one + 3, e, '|'))
+                    ends[1] = two;
+                else
+                    ++file.damagedLines;
+            } else {
+                ++file.damagedLines;
+            }
+            const char* starts[3] = {b, ends[0] == e ? e : ends[0] + 3, ends[1] == e ? e : ends[1] + 3};
+            EntrySpan span;
+            span.start = b - data;
+            bool fits = true;
+            for (int i = 0; i < 3; ++i) {
+                const qint64 n = ends[i] - starts[i];
+                fits = fits && n < kOversized;
+                span.sizes[i] = static_cast<quint32>(n);
+            }
+            if (!fits) {
+                Entry entry;
+                entry.username = codepage::decode(bytesOf(starts[0], ends[0]));
+                entry.password = codepage::decode(bytesOf(starts[1], ends[1]));
+                entry.location = codepage::decode(bytesOf(starts[2], ends[2]));
+                span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
+                file.oversized.push_back(std::move(entry));
+            }
+            file.spans.push_back(span);
+            return true;
+        },
+        cr, lf);
+    file.text = std::move(bytes);
+    return file;
+}
+
 Contents parse(QByteArrayView bytes)
 {
+    const DecipheredFile file = decipherFile(bytes.toByteArray());
     Contents contents;
-    bool first = true;
-    forEachLine(bytes, [&](const char* b, const char* e) {
-        if (first) {
-            contents.firstLine = decipher(b, e - b);
-            first = false;
-            return true;
+    contents.firstLine = file.firstLine;
+    contents.damagedLines = file.damagedLines;
+    contents.entries.reserve(file.spans.size());
+    for (const EntrySpan& span : file.spans) {
+        if (span.sizes[0] == kOversized) {
+            contents.entries.push_back(file.oversized[span.start]);
+            continue;
         }
-        if (b == e || (e - b == 1 && *b == ' '))
-            return true;
         Entry entry;
-        if (!splitRaw(b, e, entry))
-            ++contents.damagedLines;
+        entry.username = codepage::decode(spanField(file.text, span, 0));
+        entry.password = codepage::decode(spanField(file.text, span, 1));
+        entry.location = codepage::decode(spanField(file.text, span, 2));
         contents.entries.push_back(std::move(entry));
-        return true;
-    });
+    }
     return contents;
 }
 
@@ -176,23 +244,69 @@ QByteArray passwordOnly(const QString& master)
 
 QByteArray fullVault(const QString& master, const std::vector<Entry>& entries)
 {
-    qsizetype size = master.size() + 4;
+    qsizetype size = 0;
     for (const Entry& e : entries)
         size += e.username.size() + e.password.size() + e.location.size() + 8;
-    QByteArray out;
-    out.reserve(size);
-    appendCiphered(out, master);
-    appendLineEnd(out);
-    for (const Entry& e : entries) {
-        appendCiphered(out, e.username);
-        appendCiphered(out, u"|||");
-        appendCiphered(out, e.password);
-        appendCiphered(out, u"|||");
-        appendCiphered(out, e.location);
-        appendLineEnd(out);
-    }
-    appendLineEnd(out);
-    return out;
+    FileWriter writer(master, size);
+    for (const Entry& e : entries)
+        writer.add(e);
+    return writer.finish();
+}
+
+FileWriter::FileWriter(const QString& master, qsizetype entryBytes)
+{
+    m_out = passwordOnly(master);
+    m_used = m_out.size();
+    m_out.resize(m_used + entryBytes + 2);
+}
+
+char* FileWriter::room(qsizetype bytes)
+{
+    if (m_used + bytes > m_out.size())
+        m_out.resize(std::max(m_out.size() * 2, m_used + bytes));
+    char* at = m_out.data() + m_used;
+    m_used += bytes;
+    return at;
+}
+
+void FileWriter::add(const Entry& e)
+{
+    QByteArray line;
+    appendCiphered(line, e.username);
+    appendCiphered(line, u"|||");
+    appendCiphered(line, e.password);
+    appendCiphered(line, u"|||");
+    appendCiphered(line, e.location);
+    appendLineEnd(line);
+    std::copy(line.cbegin(), line.cend(), room(line.size()));
+}
+
+void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
+{
+    char* to = room(username.size() + password.size() + location.size() + 8);
+    to = appendInverted(to, username);
+    to = std::fill_n(to, 3, kCipheredBar);
+    to = appendInverted(to, password);
+    to = std::fill_n(to, 3, kCipheredBar);
+    to = appendInverted(to, location);
+    *to++ = kCR;
+    *to = kLF;
+}
+
+void FileWriter::addLine(QByteArrayView line)
+{
+    char* to = appendInverted(room(line.size() + 2), line);
+    *to++ = kCR;
+    *to = kLF;
+}
+
+QByteArray FileWriter::finish()
+{
+    char* to = room(2);
+    *to++ = kCR;
+    *to = kLF;
+    m_out.truncate(m_used);
+    return std::move(m_out);
 }
 
 QString problemWithPassword(QStringView text)

@@ -21,6 +21,37 @@ struct Contents {
 // belongs to the line; empty and single-blank entry lines are skipped.
 Contents parse(QByteArrayView bytes);
 
+// Where one entry's fields lie in a buffer of code-page bytes: the username starts at start,
+// each later field 3 bytes (a separator) after the end of the one before.
+struct EntrySpan {
+    qint64 start = 0;
+    quint32 sizes[3] = {0, 0, 0}; // username, password, location
+};
+
+// The same reading without making a string per field: the file is deciphered in place into
+// code-page bytes, and each entry is a span of them. A line whose field would not fit a span
+// is returned as an Entry in oversized, its span's start being its index there.
+struct DecipheredFile {
+    QString firstLine;
+    QByteArray text;
+    std::vector<EntrySpan> spans;
+    std::vector<Entry> oversized;
+    int damagedLines = 0;
+};
+inline constexpr quint32 kOversized = 0xFFFFFFFFu; // sizes[0] of a span that stands for an Entry
+DecipheredFile decipherFile(QByteArray bytes);
+
+// The code-page bytes of one field (0 username, 1 password, 2 location) of a span.
+inline QByteArrayView spanField(const QByteArray& text, const EntrySpan& span, int field)
+{
+    if (span.sizes[field] == 0)
+        return {};
+    qint64 at = span.start;
+    for (int i = 0; i < field; ++i)
+        at += span.sizes[i] + 3;
+    return QByteArrayView(text.constData() + at, span.sizes[field]);
+}
+
 // Deciphered line 1 only.
 QString firstLine(QByteArrayView bytes);
 
@@ -32,6 +63,24 @@ bool splitEntryLine(QStringView line, Entry& entry);
 QByteArray emptyFile();                                      // CR LF
 QByteArray passwordOnly(const QString& master);              // E(master) CR LF
 QByteArray fullVault(const QString& master, const std::vector<Entry>& entries);
+
+// Builds a full file entry by entry, in one buffer.
+class FileWriter {
+public:
+    // entryBytes: about the size of all entry lines, line ends included, so the buffer is
+    // allocated once.
+    FileWriter(const QString& master, qsizetype entryBytes);
+    void add(const Entry& entry);
+    void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // code-page bytes
+    void addLine(QByteArrayView line); // code-page bytes, separators included
+    QByteArray finish();
+
+private:
+    char* room(qsizetype bytes);
+
+    QByteArray m_out; // sized ahead; m_used bytes of it are written
+    qsizetype m_used = 0;
+};
 
 // What a field must not hold for the file to give it back unchanged; empty when it is fine.
 // Username and password may not hold the separator nor end with a bar; no field may hold a

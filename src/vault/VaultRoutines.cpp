@@ -86,15 +86,15 @@ void LoadVaultEntries(AppContext& ctx)
     const auto read = vaultstorage::readAll(path, bytes);
     if (!read.ok)
         return reportUnreadable(ctx, read.reason);
-    vaultformat::Contents contents = vaultformat::parse(bytes);
-    bytes = QByteArray(); // the list holds the entries from here on
-    const int count = static_cast<int>(contents.entries.size());
+    // Deciphered in place: the file's buffer becomes the list's storage.
+    vaultformat::DecipheredFile contents = vaultformat::decipherFile(std::move(bytes));
+    const int count = static_cast<int>(contents.spans.size());
+    const int damaged = contents.damagedLines;
     Form1* form1 = ctx.windows.form1;
-    form1->list().entries().replaceAll(std::move(contents.entries));
+    form1->list().entries().replaceAll(std::move(contents));
     QString status = QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries");
-    if (contents.damagedLines > 0)
-        status += QStringLiteral("; %1 damaged lines had missing fields, which were left empty")
-                      .arg(contents.damagedLines);
+    if (damaged > 0)
+        status += QStringLiteral("; %1 damaged lines had missing fields, which were left empty").arg(damaged);
     form1->StatusLine(status);
     form1->afterFormLoad();
 }
@@ -119,7 +119,10 @@ bool SaveNewPassword(AppContext& ctx)
 bool SaveVault(AppContext& ctx)
 {
     Form1* form1 = ctx.windows.form1;
-    const QByteArray bytes = vaultformat::fullVault(ctx.password.sessionPassword, form1->list().entries().entries());
+    const EntryListModel& list = form1->list().entries();
+    vaultformat::FileWriter writer(ctx.password.sessionPassword, list.fileBytes());
+    list.writeTo(writer);
+    const QByteArray bytes = writer.finish();
     const auto saved = vaultstorage::saveAtomically(dataPath(ctx), bytes);
     if (!saved.ok) {
         reportSaveFailure(ctx, saved.reason, QStringLiteral("The entries"));
