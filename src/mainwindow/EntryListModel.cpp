@@ -76,6 +76,20 @@ EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent)
     m_collator.setNumericMode(false);
 }
 
+QModelIndex EntryListModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (parent.isValid() || row < 0 || column < 0 || row >= count() || column >= m_titles.size())
+        return {};
+    return createIndex(row, column);
+}
+
+Qt::ItemFlags EntryListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
 int EntryListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : count();
@@ -149,8 +163,18 @@ void EntryListModel::addColumn(const QString& title)
 
 int EntryListModel::rowOfId(quint64 id) const
 {
+    if (m_ids.empty())
+        return id >= m_firstId && id - m_firstId < m_rows.size() ? static_cast<int>(id - m_firstId) : -1;
     const auto it = std::find(m_ids.begin(), m_ids.end(), id);
     return it == m_ids.end() ? -1 : static_cast<int>(it - m_ids.begin());
+}
+
+void EntryListModel::ensureIds()
+{
+    if (m_ids.empty() && !m_rows.empty()) {
+        m_ids.resize(m_rows.size());
+        std::iota(m_ids.begin(), m_ids.end(), m_firstId);
+    }
 }
 
 void EntryListModel::foldedField(int row, int column, QString& out) const
@@ -242,6 +266,7 @@ int EntryListModel::append(Entry entry)
 {
     const int at = m_sorted ? sortedInsertPosition(entry) : count();
     beginInsertRows({}, at, at);
+    ensureIds();
     m_rows.insert(m_rows.begin() + at, store(entry));
     m_ids.insert(m_ids.begin() + at, m_nextId++);
     endInsertRows();
@@ -272,9 +297,9 @@ void EntryListModel::replaceAll(vaultformat::DecipheredFile file)
         if (!isKeptAsIs(span))
             m_usedBytes += lineBytes(span) + 2;
     }
-    m_ids.resize(m_rows.size());
-    std::iota(m_ids.begin(), m_ids.end(), m_nextId);
-    m_nextId += m_ids.size();
+    m_ids = {};
+    m_firstId = m_nextId;
+    m_nextId += m_rows.size();
     endResetModel();
     if (m_sorted)
         sortRows();
@@ -291,6 +316,7 @@ void EntryListModel::setEntry(int row, Entry entry)
 void EntryListModel::remove(int row)
 {
     beginRemoveRows({}, row, row);
+    ensureIds();
     release(m_rows[row]);
     m_rows.erase(m_rows.begin() + row);
     m_ids.erase(m_ids.begin() + row);
@@ -380,7 +406,7 @@ void EntryListModel::sortRows()
     std::vector<int> newRowOf(n);
     for (int i = 0; i < n; ++i) {
         rows[i] = m_rows[order[i]];
-        ids[i] = m_ids[order[i]];
+        ids[i] = idAt(order[i]);
         newRowOf[order[i]] = i;
     }
     m_rows = std::move(rows);

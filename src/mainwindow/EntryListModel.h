@@ -16,6 +16,9 @@ class EntryListModel : public QAbstractTableModel {
 public:
     explicit EntryListModel(QObject* parent = nullptr);
 
+    // The view asks for every row's index and flags on each layout: these answer directly.
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -27,7 +30,7 @@ public:
     int count() const { return static_cast<int>(m_rows.size()); }
     Entry at(int row) const;
     QString field(int row, int column) const;
-    quint64 idAt(int row) const { return m_ids[row]; }
+    quint64 idAt(int row) const { return m_ids.empty() ? m_firstId + row : m_ids[row]; }
     int rowOfId(quint64 id) const; // -1 when that entry is gone
     std::vector<Entry> entries() const; // a copy of every row
 
@@ -68,7 +71,12 @@ private:
     qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
     std::vector<Span> m_rows;
     std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start
+    void ensureIds();
+
+    // Each row's identity; while rows keep the order they were loaded in, it is m_firstId + row
+    // and this stays empty.
     std::vector<quint64> m_ids;
+    quint64 m_firstId = 1;
     quint64 m_nextId = 1;
     QStringList m_titles;
     bool m_sorted = false;

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace vaultformat {
 namespace {
@@ -38,14 +42,14 @@ QString decipher(const char* data, qsizetype size)
     return text;
 }
 
-const char* findSeparator(const char* from, const char* end, char bar = kCipheredBar)
+const char* findSeparator(const char* from, const char* end)
 {
     while (end - from >= 3) {
-        const void* hit = std::memchr(from, bar, end - from - 2);
+        const void* hit = std::memchr(from, '|', end - from - 2);
         if (!hit)
             return nullptr;
         const char* p = static_cast<const char*>(hit);
-        if (p[1] == bar && p[2] == bar)
+        if (p[1] == '|' && p[2] == '|')
             return p;
         from = p + 1;
     }
@@ -71,6 +75,93 @@ void forEachLine(QByteArrayView bytes, Visit visit, char cr = kCR, char lf = kLF
                 ++p;
         }
     }
+}
+
+// The file deciphered in place, with one bit per byte marking each line end and each place
+// where a run of three bars ends (bit i of word w stands for byte 64 * w + i).
+struct Marks {
+    std::vector<quint64> lineEnds;
+    std::vector<quint64> tripleEnds;
+    qsizetype lineEndCount = 0;
+};
+
+Marks decipherAndMark(char* data, qsizetype size)
+{
+    constexpr char cr = static_cast<char>(kCR ^ 0x80);
+    const qsizetype words = (size + 63) / 64;
+    Marks marks;
+    // Two spare words, so that a window of 64 bits may start anywhere in the file.
+    marks.lineEnds.assign(words + 2, 0);
+    marks.tripleEnds.assign(words + 2, 0);
+    quint64 previousBars = 0;
+#ifdef __SSE2__
+    // Line ends are counted in byte lanes, emptied before they could overflow.
+    __m128i counts = _mm_setzero_si128();
+    const auto emptyCounts = [&] {
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        marks.lineEndCount += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+        counts = _mm_setzero_si128();
+    };
+#endif
+    for (qsizetype w = 0; w < words; ++w) {
+        const qsizetype base = 64 * w;
+        const qsizetype n = std::min<qsizetype>(size - base, 64);
+        char tail[64];
+        char* bytes = data + base;
+        if (n < 64) {
+            std::memset(tail, 0, 64); // deciphers to 0x80, neither a line end nor a bar
+            std::memcpy(tail, bytes, n);
+            bytes = tail;
+        }
+        quint64 ends = 0;
+        quint64 bars = 0;
+#ifdef __SSE2__
+        const __m128i top = _mm_set1_epi8(static_cast<char>(0x80));
+        for (int i = 0; i < 4; ++i) {
+            __m128i* at = reinterpret_cast<__m128i*>(bytes + 16 * i);
+            const __m128i v = _mm_xor_si128(_mm_loadu_si128(at), top);
+            _mm_storeu_si128(at, v);
+            const __m128i isEnd = _mm_cmpeq_epi8(v, _mm_set1_epi8(cr));
+            counts = _mm_sub_epi8(counts, isEnd);
+            ends |= quint64(quint16(_mm_movemask_epi8(isEnd))) << (16 * i);
+            bars |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('|'))))) << (16 * i);
+        }
+#else
+        for (int i = 0; i < 64; ++i) {
+            bytes[i] = static_cast<char>(bytes[i] ^ 0x80);
+            ends |= quint64(bytes[i] == cr) << i;
+            bars |= quint64(bytes[i] == '|') << i;
+        }
+        marks.lineEndCount += std::popcount(ends);
+#endif
+        if (n < 64)
+            std::memcpy(data + base, tail, n);
+        marks.lineEnds[w] = ends;
+        marks.tripleEnds[w] = bars & ((bars << 1) | (previousBars >> 63)) & ((bars << 2) | (previousBars >> 62));
+        previousBars = bars;
+#ifdef __SSE2__
+        if (w % 63 == 62) // four a word and lane, 252 at most
+            emptyCounts();
+#endif
+    }
+#ifdef __SSE2__
+    emptyCounts();
+#endif
+    return marks;
+}
+
+// The 64 bits of a bit array from bit at on.
+quint64 bitsFrom(const quint64* bits, qsizetype at)
+{
+    const int shift = static_cast<int>(at & 63);
+    const quint64* word = bits + (at >> 6);
+    return (word[0] >> shift) | ((word[1] << 1) << (63 - shift));
+}
+
+// Bits 0 .. n-1.
+quint64 lowBits(qsizetype n)
+{
+    return n >= 64 ? ~quint64(0) : n <= 0 ? 0 : (quint64(1) << n) - 1;
 }
 
 // Eight bytes at a time: fields are short, and a byte loop spends most of its time in its tail.
@@ -151,59 +242,89 @@ DecipheredFile decipherFile(QByteArray bytes)
     DecipheredFile file;
     char* const data = bytes.data();
     const qsizetype size = bytes.size();
-    qsizetype lineEnds = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        lineEnds += data[i] == kCR;
-        data[i] = static_cast<char>(data[i] ^ 0x80);
-    }
-    file.spans.reserve(lineEnds);
-    constexpr char cr = static_cast<char>(kCR ^ 0x80);
+    const Marks marks = decipherAndMark(data, size);
+    const quint64* lineEnds = marks.lineEnds.data();
+    const quint64* tripleEnds = marks.tripleEnds.data();
     constexpr char lf = static_cast<char>(kLF ^ 0x80);
     constexpr char blank = static_cast<char>(' ' ^ 0x80);
-    const auto bytesOf = [](const char* b, const char* e) { return QByteArrayView(b, e - b); };
-    bool first = true;
-    forEachLine(
-        bytes,
-        [&](const char* b, const char* e) {
-            if (first) {
-                file.firstLine = codepage::decode(bytesOf(b, e));
-                first = false;
-                return true;
-            }
-            if (b == e || (e - b == 1 && *b == blank))
-                return true;
-            // Missing separators leave the later fields empty.
-            const char* ends[3] = {e, e, e};
-            if (const char* one = findSeparator(b, e, '|')) {
-                ends[0] = one;
-                if (const char* two = findSeparator(one + 3, e, '|'))
-                    ends[1] = two;
-                else
-                    ++file.damagedLines;
-            } else {
-                ++file.damagedLines;
-            }
-            const char* starts[3] = {b, ends[0] == e ? e : ends[0] + 3, ends[1] == e ? e : ends[1] + 3};
-            EntrySpan span;
-            span.start = b - data;
-            bool fits = true;
-            for (int i = 0; i < 3; ++i) {
-                const qint64 n = ends[i] - starts[i];
-                fits = fits && n < kOversized;
-                span.sizes[i] = static_cast<quint32>(n);
-            }
-            if (!fits) {
-                Entry entry;
-                entry.username = codepage::decode(bytesOf(starts[0], ends[0]));
-                entry.password = codepage::decode(bytesOf(starts[1], ends[1]));
-                entry.location = codepage::decode(bytesOf(starts[2], ends[2]));
-                span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
-                file.oversized.push_back(std::move(entry));
-            }
-            file.spans.push_back(span);
-            return true;
-        },
-        cr, lf);
+    const auto lineAfter = [&](qsizetype crAt) {
+        return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == lf);
+    };
+
+    // One slot per line end and one for a last line without one; shrunk to the entries at the end.
+    file.spans.resize(marks.lineEndCount + 1);
+    EntrySpan* spans = file.spans.data();
+    qsizetype count = 0;
+    // Any line but username|||password|||location of usual length: empty and single-blank lines
+    // are skipped, missing separators leave the later fields empty.
+    const auto takeOtherLine = [&](qsizetype b, qsizetype e) {
+        if (b == e || (e - b == 1 && data[b] == blank))
+            return;
+        const char* end = data + e;
+        const char* one = findSeparator(data + b, end);
+        const char* two = one ? findSeparator(one + 3, end) : nullptr;
+        if (!two)
+            ++file.damagedLines;
+        const char* starts[3] = {data + b, one ? one + 3 : end, two ? two + 3 : end};
+        const char* ends[3] = {one ? one : end, two ? two : end, end};
+        EntrySpan span;
+        span.start = b;
+        bool fits = true;
+        for (int i = 0; i < 3; ++i) {
+            const qsizetype n = ends[i] - starts[i];
+            fits = fits && n < kOversized;
+            span.sizes[i] = static_cast<quint32>(n);
+        }
+        if (!fits) {
+            Entry entry;
+            entry.username = codepage::decode(QByteArrayView(starts[0], ends[0]));
+            entry.password = codepage::decode(QByteArrayView(starts[1], ends[1]));
+            entry.location = codepage::decode(QByteArrayView(starts[2], ends[2]));
+            span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
+            file.oversized.push_back(std::move(entry));
+        }
+        spans[count++] = span;
+    };
+    // The line ends' places first, into the slots: two taken from each word whatever it holds,
+    // as lines of random length would otherwise cost a mispredicted branch each.
+    const qsizetype words = (size + 63) / 64;
+    for (qsizetype w = 0, n = 0; w < words; ++w) {
+        const quint64 one = lineEnds[w];
+        const quint64 two = one & (one - 1);
+        spans[n].start = 64 * w + std::countr_zero(one);
+        n += one != 0;
+        spans[n].start = 64 * w + std::countr_zero(two);
+        n += two != 0;
+        for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
+            spans[n++].start = 64 * w + std::countr_zero(more);
+    }
+    // Then each line: the leftmost three bars, then the leftmost three starting after them.
+    // Entries are written over the line ends already read.
+    qsizetype lineBegin = -1; // the first line, the master password, is not an entry
+    for (qsizetype i = 0; i < marks.lineEndCount; ++i) {
+        const qsizetype at = spans[i].start;
+        if (lineBegin < 0) {
+            file.firstLine = codepage::decode(QByteArrayView(data, at));
+            lineBegin = lineAfter(at);
+            continue;
+        }
+        const qsizetype length = at - lineBegin;
+        const quint64 first = bitsFrom(tripleEnds, lineBegin + 2) & lowBits(length - 2);
+        const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
+        const qsizetype from = std::min(firstEnd + 3, size);
+        const quint64 second = bitsFrom(tripleEnds, from) & lowBits(at - from);
+        const qsizetype secondEnd = from + std::countr_zero(second);
+        if (first != 0 && second != 0 && length < kOversized)
+            spans[count++] = {lineBegin, {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
+        else
+            takeOtherLine(lineBegin, at);
+        lineBegin = lineAfter(at);
+    }
+    if (lineBegin < 0)
+        file.firstLine = codepage::decode(QByteArrayView(data, size));
+    else if (lineBegin < size)
+        takeOtherLine(lineBegin, size);
+    file.spans.resize(count);
     file.text = std::move(bytes);
     return file;
 }
