@@ -22,8 +22,12 @@ constexpr size_t kMaxDepth = 256;        // deeper groups share the innermost ke
 constexpr qint64 kParamLimit = 0x7FFFFFFF;
 constexpr int kMaxHalfPoints = 3276;     // 1638 pt, the largest size RTF writers emit
 constexpr int kMaxWordLength = 32;
+constexpr int kMaxTwips = 31680;         // 22 inches, the widest page RTF knows; far larger stalls layout
 constexpr int kWindowsWestern = 1252;
 constexpr double kTwipsPerPixel = 15.0;  // at 96 dpi
+// Qt's text layout stalls once a document grows past 2^23 pixels, so reading stops well before.
+constexpr double kMaxHeight = 2'000'000; // pixels, estimated as below
+constexpr double kNarrowestWidth = 300;  // pixels; the help window is wider
 
 enum class Dest { Text, FontTable, ColorTable, Skip };
 
@@ -175,7 +179,7 @@ public:
     void run()
     {
         m_cursor.beginEditBlock();
-        while (m_p < m_end) {
+        while (m_p < m_end && m_height < kMaxHeight) {
             const char c = *m_p++;
             if (c == '{') {
                 openGroup();
@@ -414,19 +418,19 @@ private:
             m_state.uc = std::max(param, 0);
             break;
         case Kind::SpaceBefore:
-            para.spaceBefore = param;
+            para.spaceBefore = std::clamp(param, 0, kMaxTwips);
             break;
         case Kind::SpaceAfter:
-            para.spaceAfter = param;
+            para.spaceAfter = std::clamp(param, 0, kMaxTwips);
             break;
         case Kind::LeftIndent:
-            para.leftIndent = param;
+            para.leftIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
             break;
         case Kind::RightIndent:
-            para.rightIndent = param;
+            para.rightIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
             break;
         case Kind::FirstIndent:
-            para.firstIndent = param;
+            para.firstIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
             break;
         case Kind::Unknown:
         case Kind::Binary:
@@ -448,6 +452,7 @@ private:
                 decodeBytes();
             m_bytesCodePage = currentCodePage();
             m_bytes.append(char(b));
+            m_height += characterHeight();
             return;
         case Dest::FontTable:
             if (b == ';' && !escaped)
@@ -471,6 +476,7 @@ private:
         matchRun();
         decodeBytes();
         m_run.append(QChar(ch));
+        m_height += ch == 0x2028 ? lineHeight() : characterHeight();
     }
 
     void newParagraph()
@@ -481,6 +487,24 @@ private:
         flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
         m_cursor.insertBlock();
+        m_height += lineHeight() + (m_state.para.spaceBefore + m_state.para.spaceAfter) / kTwipsPerPixel;
+    }
+
+    // An upper estimate of the laid-out height: a line is 1.5 times the font's pixel size (never
+    // taken below 12 pt), and each character fills a square of that side on lines kNarrowestWidth
+    // wide less the indents, or a line of its own when they leave less.
+    double lineHeight() const
+    {
+        return std::max(m_state.chars.halfPoints, 24); // half points / 2 * 4/3 pixels * 1.5
+    }
+
+    double characterHeight() const
+    {
+        const ParaProps& para = m_state.para;
+        const double indents = (para.leftIndent + para.rightIndent + std::max(para.firstIndent, 0)) / kTwipsPerPixel;
+        const double line = lineHeight();
+        const double width = std::max(std::min(kNarrowestWidth - indents, kNarrowestWidth), line);
+        return line * line / width;
     }
 
     // Text is gathered in runs of one character format.
@@ -622,6 +646,7 @@ private:
     int m_green = 0;
     int m_blue = 0;
     bool m_colorGiven = false;
+    double m_height = 0; // estimated pixels of text so far
 
     CharProps m_runChars;
     QString m_run;
