@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
@@ -224,37 +225,78 @@ QCollator listCollator()
     return collator;
 }
 
+// ---- Floors ----
+
+void loadFloor(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read");
+    QByteArray bytes = file.readAll();
+    char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i)
+        p[i] = static_cast<char>(p[i] ^ 0x80);
+    benchmark::DoNotOptimize(bytes.data());
+    benchmark::ClobberMemory();
+}
+
+void saveFloor(const QByteArray& bytes)
+{
+    const QByteArray path = QFile::encodeName(workDir().filePath(QStringLiteral("floor.enc")));
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    qsizetype done = 0;
+    while (fd >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    if (fd < 0 || done != bytes.size() || ::fsync(fd) != 0 || ::close(fd) != 0)
+        qFatal("cannot write the floor file");
+}
+
+// Each iteration runs the floor, then the case: both meet the disk in the same state, which
+// drifts as other programs use it. The case's time is reported, the floor's as floor_ms;
+// whatever the case does before or after its timed part stays out of both.
+class Paired {
+public:
+    explicit Paired(benchmark::State& state) : m_state(state) {}
+    ~Paired()
+    {
+        m_state.counters["floor_ms"] = m_floorSeconds * 1e3 / std::max<double>(1, m_state.iterations());
+    }
+    template <class Floor>
+    void floor(Floor run)
+    {
+        const auto start = Clock::now();
+        run();
+        m_floorSeconds += std::chrono::duration<double>(Clock::now() - start).count();
+    }
+    template <class Case>
+    void time(Case run)
+    {
+        const auto start = Clock::now();
+        run();
+        m_state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    benchmark::State& m_state;
+    double m_floorSeconds = 0;
+};
+
 // ---- Cases ----
 
 void Load(benchmark::State& state, int count)
 {
     const QString path = sourcePath(count);
+    Paired paired(state);
     for (auto _ : state) {
-        state.PauseTiming(); // the program's list exists before the load and outlives it
-        auto model = std::make_unique<EntryListModel>();
-        state.ResumeTiming();
-        loadList(*model, path);
-        benchmark::DoNotOptimize(model->count());
-        state.PauseTiming();
-        model.reset();
-        state.ResumeTiming();
-    }
-}
-
-void LoadFloor(benchmark::State& state, int count)
-{
-    const QString path = sourcePath(count);
-    for (auto _ : state) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read");
-        QByteArray bytes = file.readAll();
-        char* p = bytes.data();
-        const qsizetype n = bytes.size();
-        for (qsizetype i = 0; i < n; ++i)
-            p[i] = static_cast<char>(p[i] ^ 0x80);
-        benchmark::DoNotOptimize(bytes.data());
-        benchmark::ClobberMemory();
+        paired.floor([&] { loadFloor(path); });
+        auto model = std::make_unique<EntryListModel>(); // the program's list exists before the load
+        paired.time([&] { loadList(*model, path); });
     }
 }
 
@@ -263,25 +305,11 @@ void Save(benchmark::State& state, int count)
     EntryListModel model;
     loadList(model, sourcePath(count));
     const QString path = dataFileOf(count, QStringLiteral("data.enc"));
-    for (auto _ : state)
-        saveList(model, path);
-}
-
-void SaveFloor(benchmark::State& state, int count)
-{
     const QByteArray& bytes = fileBytes(count);
-    const QByteArray path = QFile::encodeName(workDir().filePath(QStringLiteral("floor.enc")));
+    Paired paired(state);
     for (auto _ : state) {
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        qsizetype done = 0;
-        while (fd >= 0 && done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
-            if (n <= 0)
-                break;
-            done += n;
-        }
-        if (fd < 0 || done != bytes.size() || ::fsync(fd) != 0 || ::close(fd) != 0)
-            qFatal("cannot write the floor file");
+        paired.floor([&] { saveFloor(bytes); });
+        paired.time([&] { saveList(model, path); });
     }
 }
 
@@ -339,15 +367,18 @@ void Add(benchmark::State& state, int count)
     CommandList list(count);
     EntryListModel& model = list.view.entries();
     const Entry added = makeEntries(1, 7).front();
+    Paired paired(state);
     for (auto _ : state) {
-        const int row = model.append(added);
-        saveList(model, list.path);
-        relayout(list.view);
-        state.PauseTiming();
+        paired.floor([&] { saveFloor(fileBytes(count)); });
+        int row = 0;
+        paired.time([&] {
+            row = model.append(added);
+            saveList(model, list.path);
+            relayout(list.view);
+        });
         settle();
         model.remove(row);
         settle();
-        state.ResumeTiming();
     }
 }
 
@@ -361,12 +392,14 @@ void Edit(benchmark::State& state, int count)
     Entry after = before;
     after.password = makeEntries(1, 9).front().password;
     bool flip = false;
+    Paired paired(state);
     for (auto _ : state) {
-        model.setEntry(model.rowOfId(id), (flip = !flip) ? after : before);
-        saveList(model, list.path);
-        state.PauseTiming();
+        paired.floor([&] { saveFloor(fileBytes(count)); });
+        paired.time([&] {
+            model.setEntry(model.rowOfId(id), (flip = !flip) ? after : before);
+            saveList(model, list.path);
+        });
         settle();
-        state.ResumeTiming();
     }
 }
 
@@ -374,19 +407,22 @@ void Delete(benchmark::State& state, int count)
 {
     CommandList list(count);
     EntryListModel& model = list.view.entries();
+    Paired paired(state);
     for (auto _ : state) {
-        const int selected = list.view.firstSelectedRow();
-        const quint64 id = model.idAt(selected - 1);
-        const Entry entry = model.at(selected - 1);
-        model.remove(model.rowOfId(id));
-        saveList(model, list.path);
-        relayout(list.view);
-        state.PauseTiming();
+        paired.floor([&] { saveFloor(fileBytes(count)); });
+        Entry entry;
+        paired.time([&] {
+            const int selected = list.view.firstSelectedRow();
+            const quint64 id = model.idAt(selected - 1);
+            entry = model.at(selected - 1);
+            model.remove(model.rowOfId(id));
+            saveList(model, list.path);
+            relayout(list.view);
+        });
         settle();
         model.append(entry);
         list.view.selectRow(count / 2);
         settle();
-        state.ResumeTiming();
     }
 }
 
@@ -458,9 +494,14 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
+        // The median of repeated runs where there are some, as the disk's times vary.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime() * toMs(run.time_unit);
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || !(median || (run.run_type == Run::RT_Iteration && run.repetitions <= 1)))
+                continue;
+            times[run.run_name.function_name] = run.GetAdjustedRealTime() * toMs(run.time_unit);
+            if (const auto floor = run.counters.find("floor_ms"); floor != run.counters.end())
+                times[run.run_name.function_name + "#floor"] = floor->second.value;
         }
     }
     static double toMs(benchmark::TimeUnit unit)
@@ -484,25 +525,29 @@ void registerCases()
 {
     for (int count : kSizes) {
         const bool huge = count >= 1000000;
-        auto add = [&](const std::string& what, auto fn) {
+        auto add = [&](const std::string& what, auto fn, bool paired = false) {
             auto* b = benchmark::RegisterBenchmark(caseName(what, count).c_str(), fn);
-            b->Unit(benchmark::kMillisecond)->UseRealTime();
+            b->Unit(benchmark::kMillisecond);
+            if (paired)
+                b->UseManualTime();
+            else
+                b->UseRealTime();
             if (huge)
                 b->Iterations(3);
+            else
+                b->Repetitions(3)->ReportAggregatesOnly(true);
             return b;
         };
-        add("load", [count](benchmark::State& s) { Load(s, count); });
-        add("load_floor", [count](benchmark::State& s) { LoadFloor(s, count); });
-        add("save", [count](benchmark::State& s) { Save(s, count); });
-        add("save_floor", [count](benchmark::State& s) { SaveFloor(s, count); });
+        add("load", [count](benchmark::State& s) { Load(s, count); }, true);
+        add("save", [count](benchmark::State& s) { Save(s, count); }, true);
         for (int column = 0; column < 3; ++column) {
             const std::string c = std::to_string(column + 1);
             add("sort_column" + c, [count, column](benchmark::State& s) { Sort(s, count, column); });
             add("sort_column" + c + "_floor", [count, column](benchmark::State& s) { SortFloor(s, count, column); });
         }
-        add("add", [count](benchmark::State& s) { Add(s, count); });
-        add("edit", [count](benchmark::State& s) { Edit(s, count); });
-        add("delete", [count](benchmark::State& s) { Delete(s, count); });
+        add("add", [count](benchmark::State& s) { Add(s, count); }, true);
+        add("edit", [count](benchmark::State& s) { Edit(s, count); }, true);
+        add("delete", [count](benchmark::State& s) { Delete(s, count); }, true);
         add("scroll", [count](benchmark::State& s) { Scroll(s, count); });
         add("cipher", [count](benchmark::State& s) { Cipher(s, count); });
     }
@@ -516,14 +561,14 @@ void printSummary(const std::map<std::string, double>& times)
         std::string floor;
     };
     const Row rows[] = {
-        {"load", "load", "load_floor"},
-        {"save", "save", "save_floor"},
+        {"load", "load", "#"},
+        {"save", "save", "#"},
         {"sort username", "sort_column1", "sort_column1_floor"},
         {"sort password", "sort_column2", "sort_column2_floor"},
         {"sort location", "sort_column3", "sort_column3_floor"},
-        {"add + save", "add", "save_floor"},
-        {"edit + save", "edit", "save_floor"},
-        {"delete + save", "delete", "save_floor"},
+        {"add + save", "add", "#"},
+        {"edit + save", "edit", "#"},
+        {"delete + save", "delete", "#"},
         {"scroll a page and paint (no floor)", "scroll", ""},
         {"cipher (no floor)", "cipher", ""},
     };
@@ -538,7 +583,9 @@ void printSummary(const std::map<std::string, double>& times)
         std::printf("| %s |", row.label);
         for (int count : kSizes) {
             const auto t = times.find(caseName(row.what, count));
-            const auto f = row.floor.empty() ? times.end() : times.find(caseName(row.floor, count));
+            // "#": the floor run beside the case in each iteration
+            const std::string floor = row.floor == "#" ? caseName(row.what, count) + "#floor" : caseName(row.floor, count);
+            const auto f = row.floor.empty() ? times.end() : times.find(floor);
             if (t == times.end())
                 std::printf(" - |");
             else if (f == times.end() || f->second <= 0)

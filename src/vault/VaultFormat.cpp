@@ -158,12 +158,6 @@ quint64 bitsFrom(const quint64* bits, qsizetype at)
     return (word[0] >> shift) | ((word[1] << 1) << (63 - shift));
 }
 
-// Bits 0 .. n-1.
-quint64 lowBits(qsizetype n)
-{
-    return n >= 64 ? ~quint64(0) : n <= 0 ? 0 : (quint64(1) << n) - 1;
-}
-
 // Eight bytes at a time: fields are short, and a byte loop spends most of its time in its tail.
 char* appendInverted(char* to, QByteArrayView from)
 {
@@ -298,23 +292,24 @@ DecipheredFile decipherFile(QByteArray bytes)
         for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
             spans[n++].start = 64 * w + std::countr_zero(more);
     }
-    // Then each line: the leftmost three bars, then the leftmost three starting after them.
-    // Entries are written over the line ends already read.
+    // Then each line: the leftmost three bars, then the leftmost three starting after them, both
+    // looked for in the 64 bytes from where they may start; a line whose separators are not
+    // found there, or lie past its end, takes the long way. Entries are written over the line
+    // ends already read.
     qsizetype lineBegin = -1; // the first line, the master password, is not an entry
-    for (qsizetype i = 0; i < marks.lineEndCount; ++i) {
+    if (marks.lineEndCount > 0) {
+        const qsizetype at = spans[0].start;
+        file.firstLine = codepage::decode(QByteArrayView(data, at));
+        lineBegin = lineAfter(at);
+    }
+    for (qsizetype i = 1; i < marks.lineEndCount; ++i) {
         const qsizetype at = spans[i].start;
-        if (lineBegin < 0) {
-            file.firstLine = codepage::decode(QByteArrayView(data, at));
-            lineBegin = lineAfter(at);
-            continue;
-        }
-        const qsizetype length = at - lineBegin;
-        const quint64 first = bitsFrom(tripleEnds, lineBegin + 2) & lowBits(length - 2);
+        const quint64 first = bitsFrom(tripleEnds, std::min(lineBegin + 2, size));
         const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
         const qsizetype from = std::min(firstEnd + 3, size);
-        const quint64 second = bitsFrom(tripleEnds, from) & lowBits(at - from);
+        const quint64 second = bitsFrom(tripleEnds, from);
         const qsizetype secondEnd = from + std::countr_zero(second);
-        if (first != 0 && second != 0 && length < kOversized)
+        if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized)
             spans[count++] = {lineBegin, {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
         else
             takeOtherLine(lineBegin, at);
