@@ -179,19 +179,27 @@ void EntryListModel::ensureIds()
 
 void EntryListModel::foldedField(int row, int column, QString& out) const
 {
+    out.resize(0); // keeps the buffer of the previous row
+    appendFolded(row, column, out);
+}
+
+void EntryListModel::appendFolded(int row, int column, QString& out) const
+{
     const Span& span = m_rows[row];
     if (isKeptAsIs(span)) {
-        out = field(m_keptAsIs[span.start], column).toCaseFolded();
+        out.append(field(m_keptAsIs[span.start], column).toCaseFolded());
         return;
     }
     const QByteArrayView bytes = bytesOf(span, column);
     const auto& fold = foldTable();
-    out.resize(bytes.size()); // keeps the buffer of the previous row
-    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size());
+    char16_t* to = reinterpret_cast<char16_t*>(out.data()) + at;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char16_t ch = fold[static_cast<unsigned char>(bytes[i])];
         if (ch == kNoSingleFold) {
-            out = codepage::decode(bytes).toCaseFolded();
+            out.resize(at);
+            out.append(codepage::decode(bytes).toCaseFolded());
             return;
         }
         to[i] = ch;
@@ -378,6 +386,65 @@ void EntryListModel::setSortSettings(bool sorted, int key, Qt::SortOrder order)
         sortRows();
 }
 
+// The C locale's collation keys are the text's bytes, which its comparison does not follow
+// everywhere: there the keys decide, as they always did.
+void EntryListModel::sortByKeys(std::vector<int>& order) const
+{
+    // One collation key per row, then cheap byte comparisons.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(order.size());
+    QString folded;
+    for (int row = 0; row < count(); ++row) {
+        foldedField(row, m_sortKey, folded);
+        keys.push_back(m_collator.sortKey(folded));
+    }
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
+}
+
+// Elsewhere the collator compares text exactly as its keys would, and keys cost far more
+// memory than the text: the column's folded text is compared directly. Only an empty text
+// needs care, which the collator puts before all others while its key equals that of text
+// made of ignorable characters alone.
+void EntryListModel::sortByText(std::vector<int>& order) const
+{
+    const int n = count();
+    qsizetype chars = 0;
+    for (const Span& span : m_rows)
+        chars += isKeptAsIs(span) ? 0 : span.sizes[std::clamp(m_sortKey, 0, 2)];
+    QString texts;
+    texts.reserve(chars);
+    std::vector<qsizetype> starts(n + 1);
+    for (int row = 0; row < n; ++row) {
+        appendFolded(row, m_sortKey, texts);
+        starts[row + 1] = texts.size();
+    }
+    const char16_t* text = reinterpret_cast<const char16_t*>(texts.constData());
+    const auto view = [&](int row) { return QStringView(text + starts[row], starts[row + 1] - starts[row]); };
+    const QCollatorSortKey emptyKey = m_collator.sortKey(QString());
+    std::vector<signed char> ignorable(n, -1); // found out when first needed
+    const auto collatesEmpty = [&](int row) {
+        if (ignorable[row] < 0)
+            ignorable[row] = view(row).isEmpty() || m_collator.sortKey(view(row).toString()).compare(emptyKey) == 0;
+        return ignorable[row] == 1;
+    };
+    const auto compare = [&](int a, int b) {
+        const QStringView x = view(a);
+        const QStringView y = view(b);
+        if (!x.isEmpty() && !y.isEmpty())
+            return m_collator.compare(x, y);
+        const bool xEmpty = collatesEmpty(a);
+        const bool yEmpty = collatesEmpty(b);
+        return xEmpty == yEmpty ? 0 : xEmpty ? -1 : 1;
+    };
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) > 0; });
+}
+
 void EntryListModel::sortRows()
 {
     const int n = count();
@@ -385,20 +452,10 @@ void EntryListModel::sortRows()
         return;
     std::vector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
-    {
-        // One collation key per row, then cheap byte comparisons; the keys go before the rows move.
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(n);
-        QString folded;
-        for (int row = 0; row < n; ++row) {
-            foldedField(row, m_sortKey, folded);
-            keys.push_back(m_collator.sortKey(folded));
-        }
-        if (m_sortOrder == Qt::AscendingOrder)
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
-        else
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
-    }
+    if (m_collator.locale().language() == QLocale::C)
+        sortByKeys(order);
+    else
+        sortByText(order);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<Span> rows(n);

@@ -58,6 +58,8 @@ private:
     using Span = vaultformat::EntrySpan;
 
     void sortRows();
+    void sortByKeys(std::vector<int>& order) const;
+    void sortByText(std::vector<int>& order) const;
     int sortedInsertPosition(const Entry& entry) const;
     Span store(const Entry& entry);
     void release(const Span& span);
@@ -66,6 +68,7 @@ private:
     bool isKeptAsIs(const Span& span) const { return span.sizes[0] == vaultformat::kOversized; }
     QByteArrayView bytesOf(const Span& span, int column) const;
     void foldedField(int row, int column, QString& out) const;
+    void appendFolded(int row, int column, QString& out) const;
 
     QByteArray m_text;             // code-page bytes of the rows' fields, and some unused
     qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
