@@ -42,7 +42,7 @@ void loadList(EntryListModel& model, const QString& path)
     QByteArray bytes;
     if (!vaultstorage::readAll(path, bytes).ok)
         qFatal("cannot read %s", qPrintable(path));
-    model.replaceAll(vaultformat::decipherFile(std::move(bytes)));
+    model.replaceAll(vaultformat::readLines(std::move(bytes)));
 }
 
 void saveList(const EntryListModel& model, const QString& path)

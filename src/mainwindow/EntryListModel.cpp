@@ -1,24 +1,24 @@
 #include "mainwindow/EntryListModel.h"
 
-#include "platform/CodePage.h"
 
 #include <QCollatorSortKey>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <numeric>
 
 namespace {
 
 constexpr char16_t kNoSingleFold = 0xFFFF;
 
-// The case folding of each code-page character, so a field folds as it decodes; characters
-// that fold to more than one are marked and their fields take the general route.
+// The case folding of the character of each enciphered byte, so a field folds as it is
+// deciphered; characters that fold to more than one are marked and take the general route.
 const std::array<char16_t, 256>& foldTable()
 {
     static const std::array<char16_t, 256> table = [] {
         std::array<char16_t, 256> t{};
         for (int b = 0; b < 256; ++b) {
-            const QString folded = codepage::decode(QByteArray(1, static_cast<char>(b))).toCaseFolded();
+            const QString folded = vaultformat::decipheredText(QByteArray(1, static_cast<char>(b))).toCaseFolded();
             t[b] = folded.size() == 1 ? folded.at(0).unicode() : kNoSingleFold;
         }
         return t;
@@ -26,8 +26,8 @@ const std::array<char16_t, 256>& foldTable()
     return table;
 }
 
-// A line end once deciphered: rows are kept as the file's lines, so runs of them save in one copy.
-constexpr char kLineEnd[] = {static_cast<char>('\r' ^ 0x80), static_cast<char>('\n' ^ 0x80)};
+// Rows are kept as the file's lines, line ends and all, so runs of them save in one copy.
+constexpr char kLineEnd[] = {'\r', '\n'};
 
 // A row's bytes from its username to its location's end, separators included.
 qsizetype lineBytes(const vaultformat::EntrySpan& span)
@@ -43,20 +43,20 @@ vaultformat::EntrySpan appendLine(QByteArray& text, QByteArrayView username, QBy
     span.sizes[0] = static_cast<quint32>(username.size());
     span.sizes[1] = static_cast<quint32>(password.size());
     span.sizes[2] = static_cast<quint32>(location.size());
-    text.append(username).append(vaultformat::kSeparator, 3).append(password);
-    text.append(vaultformat::kSeparator, 3).append(location).append(kLineEnd, 2);
+    text.append(username).append(vaultformat::kStoredSeparator, 3).append(password);
+    text.append(vaultformat::kStoredSeparator, 3).append(location).append(kLineEnd, 2);
     return span;
 }
 
-// Adds an entry to a buffer as a line of code-page bytes; an entry the code page cannot hold,
-// or too long for a span, is kept as it is.
+// Adds an entry to a buffer as the file's line for it; an entry the code page cannot hold, or
+// too long for a span, is kept as it is.
 vaultformat::EntrySpan encodeInto(QByteArray& text, std::vector<Entry>& keptAsIs, const Entry& entry)
 {
     QByteArray fields[3];
     const QString* texts[3] = {&entry.username, &entry.password, &entry.location};
     bool fits = true;
     for (int i = 0; i < 3 && fits; ++i)
-        fits = codepage::encode(*texts[i], fields[i]) && fields[i].size() < vaultformat::kOversized;
+        fits = vaultformat::encipheredBytes(*texts[i], fields[i]) && fields[i].size() < vaultformat::kOversized;
     if (fits)
         return appendLine(text, fields[0], fields[1], fields[2]);
     vaultformat::EntrySpan span;
@@ -119,7 +119,7 @@ QString EntryListModel::field(int row, int column) const
     const Span& span = m_rows[row];
     if (isKeptAsIs(span))
         return field(m_keptAsIs[span.start], column);
-    return codepage::decode(bytesOf(span, column));
+    return vaultformat::decipheredText(bytesOf(span, column));
 }
 
 Entry EntryListModel::at(int row) const
@@ -127,7 +127,8 @@ Entry EntryListModel::at(int row) const
     const Span& span = m_rows[row];
     if (isKeptAsIs(span))
         return m_keptAsIs[span.start];
-    return {codepage::decode(bytesOf(span, 0)), codepage::decode(bytesOf(span, 1)), codepage::decode(bytesOf(span, 2))};
+    return {vaultformat::decipheredText(bytesOf(span, 0)), vaultformat::decipheredText(bytesOf(span, 1)),
+            vaultformat::decipheredText(bytesOf(span, 2))};
 }
 
 std::vector<Entry> EntryListModel::entries() const
@@ -199,7 +200,7 @@ void EntryListModel::appendFolded(int row, int column, QString& out) const
         const char16_t ch = fold[static_cast<unsigned char>(bytes[i])];
         if (ch == kNoSingleFold) {
             out.resize(at);
-            out.append(codepage::decode(bytes).toCaseFolded());
+            out.append(vaultformat::decipheredText(bytes).toCaseFolded());
             return;
         }
         to[i] = ch;
@@ -283,28 +284,27 @@ int EntryListModel::append(Entry entry)
 
 void EntryListModel::replaceAll(std::vector<Entry> entries)
 {
-    vaultformat::DecipheredFile file;
+    vaultformat::FileLines file;
     qsizetype bytes = 0;
     for (const Entry& e : entries)
         bytes += e.username.size() + e.password.size() + e.location.size() + 8;
-    file.text.reserve(bytes);
+    file.bytes.reserve(bytes);
     file.spans.reserve(entries.size());
-    for (const Entry& e : entries)
-        file.spans.push_back(encodeInto(file.text, file.oversized, e));
+    for (const Entry& e : entries) {
+        file.spans.push_back(encodeInto(file.bytes, file.oversized, e));
+        if (!isKeptAsIs(file.spans.back()))
+            file.spanBytes += lineBytes(file.spans.back()) + 2;
+    }
     replaceAll(std::move(file));
 }
 
-void EntryListModel::replaceAll(vaultformat::DecipheredFile file)
+void EntryListModel::replaceAll(vaultformat::FileLines file)
 {
     beginResetModel();
-    m_text = std::move(file.text);
+    m_text = std::move(file.bytes);
     m_rows = std::move(file.spans);
     m_keptAsIs = std::move(file.oversized);
-    m_usedBytes = 0;
-    for (const Span& span : m_rows) {
-        if (!isKeptAsIs(span))
-            m_usedBytes += lineBytes(span) + 2;
-    }
+    m_usedBytes = file.spanBytes;
     m_ids = {};
     m_firstId = m_nextId;
     m_nextId += m_rows.size();
@@ -336,7 +336,7 @@ void EntryListModel::writeTo(vaultformat::FileWriter& writer) const
 {
     const char* text = m_text.constData();
     const qint64 size = m_text.size();
-    const auto isSeparator = [&](qint64 at) { return text[at] == '|' && text[at + 1] == '|' && text[at + 2] == '|'; };
+    const auto isSeparator = [&](qint64 at) { return std::memcmp(text + at, vaultformat::kStoredSeparator, 3) == 0; };
     // Whether a row lies in the buffer as the file has it, separators and all.
     const auto isWhole = [&](const Span& span) {
         const qint64 first = span.start + span.sizes[0];
@@ -364,7 +364,7 @@ void EntryListModel::writeTo(vaultformat::FileWriter& writer) const
                 break;
             end = next.start + lineBytes(next);
         }
-        writer.addLine(QByteArrayView(text + span.start, end - span.start));
+        writer.addLines(QByteArrayView(text + span.start, end - span.start));
     }
 }
 

@@ -9,7 +9,7 @@
 // The rows of the entry list: the program's only store of entries while it runs.
 // Row order is the displayed order; a sort reorders the rows themselves, so a save writes
 // them as shown. Each row carries an identity that survives sorting.
-// Rows are kept as code-page bytes in one buffer, as the file has them, so a large list costs
+// Rows are kept in one buffer as the file's lines, still enciphered, so a large list costs
 // little more memory than its file; an entry the code page cannot hold is kept as it is.
 class EntryListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -37,8 +37,8 @@ public:
     // Appends a row; with sorting on it goes to its sorted place. Returns its 0-based row.
     int append(Entry entry);
     void replaceAll(std::vector<Entry> entries);
-    // Takes over a deciphered file's buffer as the rows' storage.
-    void replaceAll(vaultformat::DecipheredFile file);
+    // Takes over a file's bytes as the rows' storage.
+    void replaceAll(vaultformat::FileLines file);
     void setEntry(int row, Entry entry);
     void remove(int row);
 
@@ -70,7 +70,7 @@ private:
     void foldedField(int row, int column, QString& out) const;
     void appendFolded(int row, int column, QString& out) const;
 
-    QByteArray m_text;             // code-page bytes of the rows' fields, and some unused
+    QByteArray m_text;             // the rows' lines as the file has them, and some unused
     qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
     std::vector<Span> m_rows;
     std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start

@@ -11,6 +11,15 @@
 #include <emmintrin.h>
 #endif
 
+// Reading a large file is mostly bit work on masks: where the processor has the newer
+// instructions (shifts by a variable count in one step, among others), a second build of
+// those functions is chosen when the program starts.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define KEYHAVEN_NEWER_X86 __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KEYHAVEN_NEWER_X86
+#endif
+
 namespace vaultformat {
 namespace {
 
@@ -45,49 +54,47 @@ QString decipher(const char* data, qsizetype size)
 const char* findSeparator(const char* from, const char* end)
 {
     while (end - from >= 3) {
-        const void* hit = std::memchr(from, '|', end - from - 2);
+        const void* hit = std::memchr(from, kCipheredBar, end - from - 2);
         if (!hit)
             return nullptr;
         const char* p = static_cast<const char*>(hit);
-        if (p[1] == '|' && p[2] == '|')
+        if (p[1] == kCipheredBar && p[2] == kCipheredBar)
             return p;
         from = p + 1;
     }
     return nullptr;
 }
 
-// Calls visit(begin, end) for each line; stops when visit returns false. The line ends are
-// given, since a deciphered buffer has them with their top bit inverted.
+// Calls visit(begin, end) for each line; stops when visit returns false.
 template <class Visit>
-void forEachLine(QByteArrayView bytes, Visit visit, char cr = kCR, char lf = kLF)
+void forEachLine(QByteArrayView bytes, Visit visit)
 {
     const char* p = bytes.data();
     const char* end = p + bytes.size();
     while (p < end) {
-        const void* hit = std::memchr(p, cr, end - p);
+        const void* hit = std::memchr(p, kCR, end - p);
         const char* lineEnd = hit ? static_cast<const char*>(hit) : end;
         if (!visit(p, lineEnd))
             return;
         p = lineEnd;
         if (p < end) {
             ++p; // the CR
-            if (p < end && *p == lf)
+            if (p < end && *p == kLF)
                 ++p;
         }
     }
 }
 
-// The file deciphered in place, with one bit per byte marking each line end and each place
-// where a run of three bars ends (bit i of word w stands for byte 64 * w + i).
+// One bit per byte of the file marking each line end and each place where a run of three
+// enciphered bars ends (bit i of word w stands for byte 64 * w + i).
 struct Marks {
     std::vector<quint64> lineEnds;
     std::vector<quint64> tripleEnds;
     qsizetype lineEndCount = 0;
 };
 
-Marks decipherAndMark(char* data, qsizetype size)
+KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
 {
-    constexpr char cr = static_cast<char>(kCR ^ 0x80);
     const qsizetype words = (size + 63) / 64;
     Marks marks;
     // Two spare words, so that a window of 64 bits may start anywhere in the file.
@@ -107,35 +114,29 @@ Marks decipherAndMark(char* data, qsizetype size)
         const qsizetype base = 64 * w;
         const qsizetype n = std::min<qsizetype>(size - base, 64);
         char tail[64];
-        char* bytes = data + base;
+        const char* bytes = data + base;
         if (n < 64) {
-            std::memset(tail, 0, 64); // deciphers to 0x80, neither a line end nor a bar
+            std::memset(tail, 0, 64); // neither a line end nor a bar
             std::memcpy(tail, bytes, n);
             bytes = tail;
         }
         quint64 ends = 0;
         quint64 bars = 0;
 #ifdef __SSE2__
-        const __m128i top = _mm_set1_epi8(static_cast<char>(0x80));
         for (int i = 0; i < 4; ++i) {
-            __m128i* at = reinterpret_cast<__m128i*>(bytes + 16 * i);
-            const __m128i v = _mm_xor_si128(_mm_loadu_si128(at), top);
-            _mm_storeu_si128(at, v);
-            const __m128i isEnd = _mm_cmpeq_epi8(v, _mm_set1_epi8(cr));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i));
+            const __m128i isEnd = _mm_cmpeq_epi8(v, _mm_set1_epi8(kCR));
             counts = _mm_sub_epi8(counts, isEnd);
             ends |= quint64(quint16(_mm_movemask_epi8(isEnd))) << (16 * i);
-            bars |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('|'))))) << (16 * i);
+            bars |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(kCipheredBar))))) << (16 * i);
         }
 #else
         for (int i = 0; i < 64; ++i) {
-            bytes[i] = static_cast<char>(bytes[i] ^ 0x80);
-            ends |= quint64(bytes[i] == cr) << i;
-            bars |= quint64(bytes[i] == '|') << i;
+            ends |= quint64(bytes[i] == kCR) << i;
+            bars |= quint64(bytes[i] == kCipheredBar) << i;
         }
         marks.lineEndCount += std::popcount(ends);
 #endif
-        if (n < 64)
-            std::memcpy(data + base, tail, n);
         marks.lineEnds[w] = ends;
         marks.tripleEnds[w] = bars & ((bars << 1) | (previousBars >> 63)) & ((bars << 2) | (previousBars >> 62));
         previousBars = bars;
@@ -156,29 +157,6 @@ quint64 bitsFrom(const quint64* bits, qsizetype at)
     const int shift = static_cast<int>(at & 63);
     const quint64* word = bits + (at >> 6);
     return (word[0] >> shift) | ((word[1] << 1) << (63 - shift));
-}
-
-// Eight bytes at a time: fields are short, and a byte loop spends most of its time in its tail.
-char* appendInverted(char* to, QByteArrayView from)
-{
-    constexpr quint64 kTopBits = 0x8080808080808080ull;
-    const char* src = from.data();
-    const qsizetype n = from.size();
-    if (n < 8) {
-        for (qsizetype i = 0; i < n; ++i)
-            to[i] = static_cast<char>(src[i] ^ 0x80);
-        return to + n;
-    }
-    quint64 word;
-    for (qsizetype i = 0; i + 8 <= n; i += 8) {
-        std::memcpy(&word, src + i, 8);
-        word ^= kTopBits;
-        std::memcpy(to + i, &word, 8);
-    }
-    std::memcpy(&word, src + n - 8, 8); // the last eight, overlapping what is done
-    word ^= kTopBits;
-    std::memcpy(to + n - 8, &word, 8);
-    return to + n;
 }
 
 void appendCiphered(QByteArray& out, QStringView text)
@@ -231,18 +209,16 @@ bool splitEntryLine(QStringView line, Entry& entry)
     return true;
 }
 
-DecipheredFile decipherFile(QByteArray bytes)
+KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
 {
-    DecipheredFile file;
-    char* const data = bytes.data();
+    FileLines file;
+    const char* const data = bytes.constData();
     const qsizetype size = bytes.size();
-    const Marks marks = decipherAndMark(data, size);
+    const Marks marks = markLines(data, size);
     const quint64* lineEnds = marks.lineEnds.data();
     const quint64* tripleEnds = marks.tripleEnds.data();
-    constexpr char lf = static_cast<char>(kLF ^ 0x80);
-    constexpr char blank = static_cast<char>(' ' ^ 0x80);
     const auto lineAfter = [&](qsizetype crAt) {
-        return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == lf);
+        return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == kLF);
     };
 
     // One slot per line end and one for a last line without one; shrunk to the entries at the end.
@@ -252,7 +228,7 @@ DecipheredFile decipherFile(QByteArray bytes)
     // Any line but username|||password|||location of usual length: empty and single-blank lines
     // are skipped, missing separators leave the later fields empty.
     const auto takeOtherLine = [&](qsizetype b, qsizetype e) {
-        if (b == e || (e - b == 1 && data[b] == blank))
+        if (b == e || (e - b == 1 && data[b] == ' '))
             return;
         const char* end = data + e;
         const char* one = findSeparator(data + b, end);
@@ -271,11 +247,13 @@ DecipheredFile decipherFile(QByteArray bytes)
         }
         if (!fits) {
             Entry entry;
-            entry.username = codepage::decode(QByteArrayView(starts[0], ends[0]));
-            entry.password = codepage::decode(QByteArrayView(starts[1], ends[1]));
-            entry.location = codepage::decode(QByteArrayView(starts[2], ends[2]));
+            entry.username = decipheredText(QByteArrayView(starts[0], ends[0]));
+            entry.password = decipheredText(QByteArrayView(starts[1], ends[1]));
+            entry.location = decipheredText(QByteArrayView(starts[2], ends[2]));
             span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
             file.oversized.push_back(std::move(entry));
+        } else {
+            file.spanBytes += qint64(span.sizes[0]) + span.sizes[1] + span.sizes[2] + 8;
         }
         spans[count++] = span;
     };
@@ -299,7 +277,7 @@ DecipheredFile decipherFile(QByteArray bytes)
     qsizetype lineBegin = -1; // the first line, the master password, is not an entry
     if (marks.lineEndCount > 0) {
         const qsizetype at = spans[0].start;
-        file.firstLine = codepage::decode(QByteArrayView(data, at));
+        file.firstLine = decipheredText(QByteArrayView(data, at));
         lineBegin = lineAfter(at);
     }
     for (qsizetype i = 1; i < marks.lineEndCount; ++i) {
@@ -309,24 +287,26 @@ DecipheredFile decipherFile(QByteArray bytes)
         const qsizetype from = std::min(firstEnd + 3, size);
         const quint64 second = bitsFrom(tripleEnds, from);
         const qsizetype secondEnd = from + std::countr_zero(second);
-        if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized)
+        if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
             spans[count++] = {lineBegin, {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
-        else
+            file.spanBytes += at - lineBegin + 2;
+        } else {
             takeOtherLine(lineBegin, at);
+        }
         lineBegin = lineAfter(at);
     }
     if (lineBegin < 0)
-        file.firstLine = codepage::decode(QByteArrayView(data, size));
+        file.firstLine = decipheredText(QByteArrayView(data, size));
     else if (lineBegin < size)
         takeOtherLine(lineBegin, size);
     file.spans.resize(count);
-    file.text = std::move(bytes);
+    file.bytes = std::move(bytes);
     return file;
 }
 
 Contents parse(QByteArrayView bytes)
 {
-    const DecipheredFile file = decipherFile(bytes.toByteArray());
+    const FileLines file = readLines(bytes.toByteArray());
     Contents contents;
     contents.firstLine = file.firstLine;
     contents.damagedLines = file.damagedLines;
@@ -337,12 +317,25 @@ Contents parse(QByteArrayView bytes)
             continue;
         }
         Entry entry;
-        entry.username = codepage::decode(spanField(file.text, span, 0));
-        entry.password = codepage::decode(spanField(file.text, span, 1));
-        entry.location = codepage::decode(spanField(file.text, span, 2));
+        entry.username = decipheredText(spanField(file.bytes, span, 0));
+        entry.password = decipheredText(spanField(file.bytes, span, 1));
+        entry.location = decipheredText(spanField(file.bytes, span, 2));
         contents.entries.push_back(std::move(entry));
     }
     return contents;
+}
+
+QString decipheredText(QByteArrayView bytes)
+{
+    return decipher(bytes.data(), bytes.size());
+}
+
+bool encipheredBytes(QStringView text, QByteArray& out)
+{
+    if (!codepage::encode(text, out))
+        return false;
+    cipherBytes(out.data(), out.size());
+    return true;
 }
 
 QByteArray emptyFile()
@@ -400,18 +393,18 @@ void FileWriter::add(const Entry& e)
 void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
 {
     char* to = room(username.size() + password.size() + location.size() + 8);
-    to = appendInverted(to, username);
+    to = std::copy(username.begin(), username.end(), to);
     to = std::fill_n(to, 3, kCipheredBar);
-    to = appendInverted(to, password);
+    to = std::copy(password.begin(), password.end(), to);
     to = std::fill_n(to, 3, kCipheredBar);
-    to = appendInverted(to, location);
+    to = std::copy(location.begin(), location.end(), to);
     *to++ = kCR;
     *to = kLF;
 }
 
-void FileWriter::addLine(QByteArrayView line)
+void FileWriter::addLines(QByteArrayView lines)
 {
-    char* to = appendInverted(room(line.size() + 2), line);
+    char* to = std::copy(lines.begin(), lines.end(), room(lines.size() + 2));
     *to++ = kCR;
     *to = kLF;
 }

@@ -21,36 +21,43 @@ struct Contents {
 // belongs to the line; empty and single-blank entry lines are skipped.
 Contents parse(QByteArrayView bytes);
 
-// Where one entry's fields lie in a buffer of code-page bytes: the username starts at start,
-// each later field 3 bytes (a separator) after the end of the one before.
+// Where one entry's fields lie in the file's bytes, still enciphered: the username starts at
+// start, each later field 3 bytes (a separator) after the end of the one before.
 struct EntrySpan {
     qint64 start = 0;
     quint32 sizes[3] = {0, 0, 0}; // username, password, location
 };
 
-// The same reading without making a string per field: the file is deciphered in place into
-// code-page bytes, and each entry is a span of them. A line whose field would not fit a span
-// is returned as an Entry in oversized, its span's start being its index there.
-struct DecipheredFile {
+// The same reading without making a string per field: the file's bytes are kept as they are
+// and each entry is a span of them, deciphered when shown. A line whose field would not fit a
+// span is returned as an Entry in oversized, its span's start being its index there.
+struct FileLines {
     QString firstLine;
-    QByteArray text;
+    QByteArray bytes;
     std::vector<EntrySpan> spans;
     std::vector<Entry> oversized;
     int damagedLines = 0;
+    qint64 spanBytes = 0; // what the spans' lines take when written, line ends included
 };
 inline constexpr quint32 kOversized = 0xFFFFFFFFu; // sizes[0] of a span that stands for an Entry
-DecipheredFile decipherFile(QByteArray bytes);
+FileLines readLines(QByteArray bytes);
 
-// The code-page bytes of one field (0 username, 1 password, 2 location) of a span.
-inline QByteArrayView spanField(const QByteArray& text, const EntrySpan& span, int field)
+// The enciphered bytes of one field (0 username, 1 password, 2 location) of a span.
+inline QByteArrayView spanField(const QByteArray& bytes, const EntrySpan& span, int field)
 {
     if (span.sizes[field] == 0)
         return {};
     qint64 at = span.start;
     for (int i = 0; i < field; ++i)
         at += span.sizes[i] + 3;
-    return QByteArrayView(text.constData() + at, span.sizes[field]);
+    return QByteArrayView(bytes.constData() + at, span.sizes[field]);
 }
+
+inline constexpr char kStoredSeparator[] = "\xFC\xFC\xFC"; // the separator as the file has it
+
+// Enciphered bytes to text, and text to enciphered bytes; false when a character has no byte.
+QString decipheredText(QByteArrayView bytes);
+bool encipheredBytes(QStringView text, QByteArray& out);
 
 // Deciphered line 1 only.
 QString firstLine(QByteArrayView bytes);
@@ -71,8 +78,8 @@ public:
     // allocated once.
     FileWriter(const QString& master, qsizetype entryBytes);
     void add(const Entry& entry);
-    void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // code-page bytes
-    void addLine(QByteArrayView line); // code-page bytes, separators included
+    void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // enciphered
+    void addLines(QByteArrayView lines); // as the file has them, without the last line's end
     QByteArray finish();
 
 private:

@@ -86,8 +86,8 @@ void LoadVaultEntries(AppContext& ctx)
     const auto read = vaultstorage::readAll(path, bytes);
     if (!read.ok)
         return reportUnreadable(ctx, read.reason);
-    // Deciphered in place: the file's buffer becomes the list's storage.
-    vaultformat::DecipheredFile contents = vaultformat::decipherFile(std::move(bytes));
+    // The file's bytes become the list's storage.
+    vaultformat::FileLines contents = vaultformat::readLines(std::move(bytes));
     const int count = static_cast<int>(contents.spans.size());
     const int damaged = contents.damagedLines;
     Form1* form1 = ctx.windows.form1;
