@@ -1,6 +1,5 @@
 #include "mainwindow/EntryListModel.h"
 
-
 #include <QCollatorSortKey>
 #include <algorithm>
 #include <array>

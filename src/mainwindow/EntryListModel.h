@@ -69,12 +69,12 @@ private:
     QByteArrayView bytesOf(const Span& span, int column) const;
     void foldedField(int row, int column, QString& out) const;
     void appendFolded(int row, int column, QString& out) const;
+    void ensureIds();
 
     QByteArray m_text;             // the rows' lines as the file has them, and some unused
     qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
     std::vector<Span> m_rows;
     std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start
-    void ensureIds();
 
     // Each row's identity; while rows keep the order they were loaded in, it is m_firstId + row
     // and this stays empty.
