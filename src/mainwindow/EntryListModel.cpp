@@ -256,7 +256,7 @@ void EntryListModel::compactIfWasteful()
 void EntryListModel::relayText()
 {
     QByteArray text;
-    text.reserve(m_usedBytes);
+    text.reserve(m_usedBytes + m_usedBytes / 16 + 4096); // room for entries added later
     std::vector<Entry> kept;
     for (Span& span : m_rows) {
         if (isKeptAsIs(span)) {

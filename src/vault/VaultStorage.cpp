@@ -61,7 +61,17 @@ Result readAll(const QString& path, QByteArray& bytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failure(file.errorString());
-    bytes = file.readAll();
+    // The list keeps these bytes as its storage and adds new entries after them: room to grow
+    // spares it a copy of them all at the first one. Pages never written cost no memory.
+    const qint64 size = file.size();
+    bytes.clear();
+    bytes.reserve(size + size / 16 + 4096);
+    bytes.resize(size);
+    const qint64 got = size > 0 ? file.read(bytes.data(), size) : 0;
+    if (got < 0)
+        return failure(file.errorString());
+    bytes.resize(got);
+    bytes.append(file.readAll()); // what a file that grew meanwhile, or has no known size, holds beyond
     if (file.error() != QFileDevice::NoError)
         return failure(file.errorString());
     return {};
