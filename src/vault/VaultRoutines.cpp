@@ -40,6 +40,18 @@ void reportSaveFailure(AppContext& ctx, const QString& reason, const QString& wh
                                MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
 }
 
+// Makes sure the file exists and reads it whole; a file that cannot be read ends the program.
+bool readVaultFile(AppContext& ctx, QByteArray& bytes)
+{
+    const QString path = dataPath(ctx);
+    auto result = vaultstorage::EnsureVaultFile(path);
+    if (result.ok)
+        result = vaultstorage::readAll(path, bytes);
+    if (!result.ok)
+        reportUnreadable(ctx, result.reason);
+    return result.ok;
+}
+
 QString generalDateText(const QDateTime& now)
 {
     const QLocale locale = QLocale::system();
@@ -53,14 +65,9 @@ QString generalDateText(const QDateTime& now)
 
 void CheckVault(AppContext& ctx)
 {
-    const QString path = dataPath(ctx);
-    const auto ensured = vaultstorage::EnsureVaultFile(path);
-    if (!ensured.ok)
-        return reportUnreadable(ctx, ensured.reason);
     QByteArray bytes;
-    const auto read = vaultstorage::readAll(path, bytes);
-    if (!read.ok)
-        return reportUnreadable(ctx, read.reason);
+    if (!readVaultFile(ctx, bytes))
+        return;
     const QString line1 = vaultformat::firstLine(bytes);
     if (!line1.isEmpty()) {
         ctx.password.storedPassword = line1;
@@ -78,14 +85,9 @@ void ShowPasswordGate(AppContext& ctx, bool createMode)
 
 void LoadVaultEntries(AppContext& ctx)
 {
-    const QString path = dataPath(ctx);
-    const auto ensured = vaultstorage::EnsureVaultFile(path);
-    if (!ensured.ok)
-        return reportUnreadable(ctx, ensured.reason);
     QByteArray bytes;
-    const auto read = vaultstorage::readAll(path, bytes);
-    if (!read.ok)
-        return reportUnreadable(ctx, read.reason);
+    if (!readVaultFile(ctx, bytes))
+        return;
     // The file's bytes become the list's storage.
     vaultformat::FileLines contents = vaultformat::readLines(std::move(bytes));
     const int count = static_cast<int>(contents.spans.size());
