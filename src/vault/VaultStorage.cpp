@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 namespace vaultstorage {
 namespace {
 
@@ -15,6 +18,22 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 Result failure(const QString& reason)
 {
     return {false, reason};
+}
+
+// Writes all the bytes, going on after short writes; a write that stops says why. The file is
+// unbuffered, so each failure here is the system's own, with its own words.
+Result writeAll(QSaveFile& file, const QByteArray& bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n < 0)
+            return failure(file.errorString());
+        if (n == 0)
+            return failure(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+        done += n;
+    }
+    return {};
 }
 
 } // namespace
@@ -86,14 +105,18 @@ Result saveAtomically(const QString& path, const QByteArray& bytes)
     if (existed && !(info.permissions() & QFileDevice::WriteOwner))
         return failure(QStringLiteral("The file is read-only."));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return failure(file.errorString());
     if (!existed)
         file.setPermissions(kOwnerOnly);
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    // Unbuffered: a buffered file writes its last bytes in commit(), which does not report a
+    // failure to put them on disk, and a cut-off file would replace the whole one.
+    Result written = writeAll(file, bytes);
+    if (written.ok && !file.flush())
+        written = failure(file.errorString());
+    if (!written.ok) {
         file.cancelWriting();
-        return failure(reason);
+        return written;
     }
     if (!file.commit())
         return failure(file.errorString());
