@@ -163,6 +163,8 @@ void TestVault::savedLinesReadBack()
             all.append(ch);
     }
     std::vector<Entry> entries = {{all, all, all + QStringLiteral("|||x|")}, {QStringLiteral("|a"), QStringLiteral("|b"), {}}};
+    // And the entries of damaged lines whose last field ends in a bar ("||||", "a|", "a|||b||").
+    entries.insert(entries.end(), {{{}, QStringLiteral("|"), {}}, {QStringLiteral("a|"), {}, {}}, {QStringLiteral("a"), QStringLiteral("b||"), {}}});
     const QByteArray bytes = vaultformat::fullVault(QStringLiteral("\u20ac pass"), entries);
     const auto back = vaultformat::parse(bytes);
     QCOMPARE(back.firstLine, QStringLiteral("\u20ac pass"));

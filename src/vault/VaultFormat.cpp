@@ -380,24 +380,37 @@ char* FileWriter::room(qsizetype bytes)
 
 void FileWriter::add(const Entry& e)
 {
-    QByteArray line;
-    appendCiphered(line, e.username);
-    appendCiphered(line, u"|||");
-    appendCiphered(line, e.password);
-    appendCiphered(line, u"|||");
-    appendCiphered(line, e.location);
-    appendLineEnd(line);
-    std::copy(line.cbegin(), line.cend(), room(line.size()));
+    QByteArray fields;
+    appendCiphered(fields, e.username);
+    appendCiphered(fields, e.password);
+    appendCiphered(fields, e.location);
+    const QByteArrayView all(fields);
+    const qsizetype u = e.username.size();
+    const qsizetype p = e.password.size();
+    add(all.first(u), all.sliced(u, p), all.sliced(u + p));
 }
 
 void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
 {
-    char* to = room(username.size() + password.size() + location.size() + 8);
+    // A field ending in a bar would run into the separator after it. Such fields only come from
+    // a damaged line, which had no separator after them: written the same way, without it,
+    // the line reads back as it was read.
+    const auto endsInBar = [](QByteArrayView field) { return !field.isEmpty() && field.back() == kCipheredBar; };
+    int separators = 2;
+    if (location.isEmpty() && endsInBar(password))
+        separators = 1;
+    else if (location.isEmpty() && password.isEmpty() && endsInBar(username))
+        separators = 0;
+    char* to = room(username.size() + password.size() + location.size() + 3 * separators + 2);
     to = std::copy(username.begin(), username.end(), to);
-    to = std::fill_n(to, 3, kCipheredBar);
-    to = std::copy(password.begin(), password.end(), to);
-    to = std::fill_n(to, 3, kCipheredBar);
-    to = std::copy(location.begin(), location.end(), to);
+    if (separators > 0) {
+        to = std::fill_n(to, 3, kCipheredBar);
+        to = std::copy(password.begin(), password.end(), to);
+    }
+    if (separators > 1) {
+        to = std::fill_n(to, 3, kCipheredBar);
+        to = std::copy(location.begin(), location.end(), to);
+    }
     *to++ = kCR;
     *to = kLF;
 }
