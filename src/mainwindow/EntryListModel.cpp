@@ -121,6 +121,24 @@ QString EntryListModel::field(int row, int column) const
     return vaultformat::decipheredText(bytesOf(span, column));
 }
 
+QString EntryListModel::shownField(int row, int column) const
+{
+    const Span& span = m_rows[row];
+    QString text;
+    if (isKeptAsIs(span)) {
+        const QString& whole = field(m_keptAsIs[span.start], column);
+        if (whole.size() <= kShownCharacters)
+            return whole;
+        text = whole.left(kShownCharacters);
+    } else {
+        const QByteArrayView bytes = bytesOf(span, column);
+        if (bytes.size() <= kShownCharacters)
+            return vaultformat::decipheredText(bytes);
+        text = vaultformat::decipheredText(bytes.first(kShownCharacters));
+    }
+    return text + QChar(0x2026);
+}
+
 Entry EntryListModel::at(int row) const
 {
     const Span& span = m_rows[row];
@@ -143,7 +161,7 @@ QVariant EntryListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return field(index.row(), index.column());
+    return shownField(index.row(), index.column());
 }
 
 QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -30,6 +30,10 @@ public:
     int count() const { return static_cast<int>(m_rows.size()); }
     Entry at(int row) const;
     QString field(int row, int column) const;
+    // The cell's text: a field longer than a screen is cut, so that a damaged file with a line of
+    // megabytes does not make the list measure all of it; commands use field() and the whole text.
+    QString shownField(int row, int column) const;
+    static constexpr qsizetype kShownCharacters = 1000;
     quint64 idAt(int row) const { return m_ids.empty() ? m_firstId + row : m_ids[row]; }
     int rowOfId(quint64 id) const; // -1 when that entry is gone
     std::vector<Entry> entries() const; // a copy of every row
