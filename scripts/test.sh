@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
 export QT_QPA_PLATFORM=offscreen
 
-sanitized_tests=(test_vault test_gate test_editor test_mainwindow test_commands test_faults test_bad_input)
+sanitized_tests=(test_vault test_entry_storage test_gate test_editor test_mainwindow test_commands test_faults test_bad_input)
 summaries=()
 failed=()
 

@@ -1,0 +1,175 @@
+// The list's storage: rows kept as the file's enciphered lines in one buffer, entries the code
+// page cannot hold kept aside, the buffer compacted once edits have left enough text behind.
+// A long run of random edits is checked against a plain list after every step.
+#include "mainwindow/EntryListModel.h"
+#include "vault/VaultFormat.h"
+
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+struct Row {
+    quint64 id;
+    Entry entry;
+};
+
+QString randomText(QRandomGenerator& rng)
+{
+    switch (rng.bounded(10)) {
+    case 0: return {};
+    case 1: return QStringLiteral("\u65E5\u672C"); // outside the code page: kept as it is
+    case 2: return QString(20000 + rng.bounded(20000), QChar(u'a' + rng.bounded(26))); // fills the buffer fast
+    default: {
+        QString s;
+        for (int i = 0, n = 1 + rng.bounded(12); i < n; ++i)
+            s.append(QChar(u"aBc\u00e9\u20ac |1x"[rng.bounded(10)]));
+        return s;
+    }
+    }
+}
+
+Entry randomEntry(QRandomGenerator& rng)
+{
+    return {randomText(rng), randomText(rng), randomText(rng)};
+}
+
+std::vector<Entry> entriesOf(const std::vector<Row>& rows)
+{
+    std::vector<Entry> out;
+    for (const Row& r : rows)
+        out.push_back(r.entry);
+    return out;
+}
+
+QByteArray written(const EntryListModel& model)
+{
+    vaultformat::FileWriter writer(QStringLiteral("master"), model.fileBytes());
+    model.writeTo(writer);
+    return writer.finish();
+}
+
+// Rows, identities and the written file all match the plain list.
+void compare(const EntryListModel& model, const std::vector<Row>& rows)
+{
+    QCOMPARE(model.count(), int(rows.size()));
+    for (int row = 0; row < model.count(); ++row) {
+        QCOMPARE(model.idAt(row), rows[row].id);
+        QCOMPARE(model.rowOfId(rows[row].id), row);
+        QVERIFY(model.at(row) == rows[row].entry);
+    }
+    QCOMPARE(written(model), vaultformat::fullVault(QStringLiteral("master"), entriesOf(rows)));
+}
+
+QStringList usernames(const EntryListModel& model)
+{
+    QStringList out;
+    for (int row = 0; row < model.count(); ++row)
+        out << model.field(row, 0);
+    return out;
+}
+
+} // namespace
+
+class TestEntryStorage : public QObject {
+    Q_OBJECT
+private slots:
+    void randomEditsMatchAPlainList();
+    void emptyAndIgnorableTextSortFirst_data();
+    void emptyAndIgnorableTextSortFirst();
+};
+
+void TestEntryStorage::randomEditsMatchAPlainList()
+{
+    QRandomGenerator rng(20261210);
+    EntryListModel model;
+    for (int c = 0; c < 3; ++c)
+        model.addColumn(QString::number(c));
+    std::vector<Row> rows;
+    quint64 lastId = 0;
+
+    // Start from a file, as a run does.
+    std::vector<Entry> start;
+    for (int i = 0; i < 50; ++i)
+        start.push_back(randomEntry(rng));
+    model.replaceAll(vaultformat::readLines(vaultformat::fullVault(QStringLiteral("master"), start)));
+    for (int row = 0; row < model.count(); ++row) {
+        QVERIFY(model.idAt(row) > lastId);
+        lastId = model.idAt(row);
+        rows.push_back({lastId, model.at(row)});
+    }
+    compare(model, rows);
+
+    for (int step = 0; step < 3000 && !QTest::currentTestFailed(); ++step) {
+        const int op = rng.bounded(20);
+        if (op < 6 || rows.empty()) {
+            const Entry e = randomEntry(rng);
+            const int at = model.append(e);
+            QVERIFY(model.idAt(at) > lastId); // never an identity used before
+            lastId = model.idAt(at);
+            rows.insert(rows.begin() + at, {lastId, e});
+        } else if (op < 12) {
+            const int row = int(rng.bounded(quint32(rows.size())));
+            const Entry e = randomEntry(rng);
+            model.setEntry(row, e);
+            rows[row].entry = e;
+        } else if (op < 18) {
+            const int row = int(rng.bounded(quint32(rows.size())));
+            model.remove(row);
+            rows.erase(rows.begin() + row);
+        } else {
+            // A sort keeps every row with its identity; the order itself is the sort tests' business.
+            model.setSortSettings(rng.bounded(4) != 0, rng.bounded(3),
+                                  rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+            std::vector<Row> sorted;
+            for (int row = 0; row < model.count(); ++row) {
+                const auto it =
+                    std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.id == model.idAt(row); });
+                QVERIFY(it != rows.end());
+                sorted.push_back(*it);
+            }
+            rows = std::move(sorted);
+        }
+        compare(model, rows);
+        if (QTest::currentTestFailed())
+            qInfo("at step %d, operation %d", step, op);
+    }
+}
+
+void TestEntryStorage::emptyAndIgnorableTextSortFirst_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("descendingTail");
+    const QString empty, control = QStringLiteral("\u0001");
+    // The C locale compares bytes, so there the control character comes after the empty text;
+    // elsewhere it is ignored, and the two are equal.
+    QTest::newRow("C") << QStringLiteral("C") << QStringList{control, empty};
+    QTest::newRow("en_US") << QStringLiteral("en_US") << QStringList{empty, control};
+    QTest::newRow("de_DE") << QStringLiteral("de_DE") << QStringList{empty, control};
+}
+
+void TestEntryStorage::emptyAndIgnorableTextSortFirst()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, descendingTail);
+    QLocale::setDefault(QLocale(locale));
+    EntryListModel model;
+    model.addColumn(QStringLiteral("Username"));
+    QLocale::setDefault(QLocale::c());
+    const QStringList names = {QStringLiteral("b"), QString(), QStringLiteral("A"), QStringLiteral("\u0001"),
+                               QStringLiteral("a")};
+    std::vector<Entry> entries;
+    for (const QString& name : names)
+        entries.push_back({name, {}, {}});
+    model.replaceAll(entries);
+
+    // Equal texts keep the order they came in, either way.
+    model.setSortSettings(true, 0, Qt::AscendingOrder);
+    QCOMPARE(usernames(model), (QStringList{QString(), QStringLiteral("\u0001"), "A", "a", "b"}));
+    model.setSortSettings(true, 0, Qt::DescendingOrder);
+    QCOMPARE(usernames(model), QStringList({"b", "A", "a"}) + descendingTail);
+}
+
+QTEST_MAIN(TestEntryStorage)
+#include "test_entry_storage.moc"
