@@ -46,12 +46,14 @@ Input input(const QString& kind)
         QByteArray huge(50 * 1024 * 1024, Qt::Uninitialized);
         for (qsizetype i = 0, b = 0; i < huge.size(); ++i, b = (b + 1) % 256)
             huge[i] = static_cast<char>(b == '\r' ? ++b : b);
-        out += stored(QStringLiteral("big|||pw|||")) + huge + kCRLF + stored(QStringLiteral("a|||b|||c")) + kCRLF + kCRLF;
+        out +=
+            stored(QStringLiteral("big|||pw|||")) + huge + kCRLF + stored(QStringLiteral("a|||b|||c")) + kCRLF + kCRLF;
     } else if (kind == QLatin1String("every byte in every field")) {
         for (int b = 0; b < 256; ++b) {
             for (int field = 0; field < 3; ++field) {
                 for (int at = 0; at < 3; ++at) { // start, middle, end
-                    QByteArray fields[3] = {stored(QStringLiteral("ab")), stored(QStringLiteral("cd")), stored(QStringLiteral("ef"))};
+                    QByteArray fields[3] = {stored(QStringLiteral("ab")), stored(QStringLiteral("cd")),
+                                            stored(QStringLiteral("ef"))};
                     fields[field].insert(at, static_cast<char>(b));
                     out += fields[0] + kSeparator + fields[1] + kSeparator + fields[2] + kCRLF;
                 }
@@ -63,7 +65,8 @@ Input input(const QString& kind)
     } else if (kind == QLatin1String("no final line end")) {
         out += stored(QStringLiteral("a|||b|||c")) + kCRLF + stored(QStringLiteral("d|||e|||f"));
     } else if (kind == QLatin1String("CR without LF")) {
-        out = stored(master) + '\r' + stored(QStringLiteral("a|||b|||c")) + '\r' + stored(QStringLiteral("d|||e|||")) + "\r\r";
+        out = stored(master) + '\r' + stored(QStringLiteral("a|||b|||c")) + '\r' + stored(QStringLiteral("d|||e|||")) +
+              "\r\r";
     } else if (kind == QLatin1String("LF without CR between entries")) {
         out += stored(QStringLiteral("a|||b|||c")) + '\n' + stored(QStringLiteral("d|||e|||f")) + '\n' + kCRLF;
     } else if (kind == QLatin1String("LF without CR everywhere")) {
@@ -122,9 +125,9 @@ private slots:
 void TestBadInput::loadSaveReload_data()
 {
     QTest::addColumn<QString>("kind");
-    for (const char* kind : {"a million lines", "a line of 50 MB", "every byte in every field", "no final line end",
-                             "CR without LF", "LF without CR between entries", "LF without CR everywhere",
-                             "lines of only separators"})
+    for (const char* kind :
+         {"a million lines", "a line of 50 MB", "every byte in every field", "no final line end", "CR without LF",
+          "LF without CR between entries", "LF without CR everywhere", "lines of only separators"})
         QTest::newRow(kind) << QString::fromLatin1(kind);
 }
 

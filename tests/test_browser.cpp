@@ -97,8 +97,8 @@ void TestBrowser::layout_data()
     QTest::addColumn<BrowserLayout>("expected");
     QTest::newRow("12000 x 9000") << 12000.f << 9000.f
                                   << BrowserLayout{6000, 6000, 8685, 11700, 10065, 10705, 11480, 6430};
-    QTest::newRow("1500 x 1000, mirrored") << 1500.f << 1000.f
-                                           << BrowserLayout{750, 750, 685, 1200, 435, 1075, 980, 1570};
+    QTest::newRow("1500 x 1000, mirrored")
+        << 1500.f << 1000.f << BrowserLayout{750, 750, 685, 1200, 435, 1075, 980, 1570};
     QTest::newRow("minimised") << 2400.f << 420.f << BrowserLayout{1200, 1200, 105, 2100, 465, 1105, 1880, 2150};
 }
 

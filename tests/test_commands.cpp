@@ -60,15 +60,24 @@ void TestCommands::goToTarget_data()
 {
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("target");
-    QTest::newRow("www without scheme") << "www.example.test" << "http://www.example.test";
-    QTest::newRow(".COM in capitals") << "EXAMPLE.COM" << "http://EXAMPLE.COM";
-    QTest::newRow("https kept") << "https://x.org/a" << "https://x.org/a";
-    QTest::newRow("http anywhere kept") << "see http://x.net" << "see http://x.net";
-    QTest::newRow("HTTP in capitals kept") << "HTTP://x.edu" << "HTTP://x.edu";
-    QTest::newRow("folder path") << "C:\\Data" << "C:\\Data";
-    QTest::newRow("Organizer folder") << "/home/me/Organizer" << "http:///home/me/Organizer";
-    QTest::newRow("biz without point") << "mybiz" << "http://mybiz";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("www without scheme") << "www.example.test"
+                                        << "http://www.example.test";
+    QTest::newRow(".COM in capitals") << "EXAMPLE.COM"
+                                      << "http://EXAMPLE.COM";
+    QTest::newRow("https kept") << "https://x.org/a"
+                                << "https://x.org/a";
+    QTest::newRow("http anywhere kept") << "see http://x.net"
+                                        << "see http://x.net";
+    QTest::newRow("HTTP in capitals kept") << "HTTP://x.edu"
+                                           << "HTTP://x.edu";
+    QTest::newRow("folder path") << "C:\\Data"
+                                 << "C:\\Data";
+    QTest::newRow("Organizer folder") << "/home/me/Organizer"
+                                      << "http:///home/me/Organizer";
+    QTest::newRow("biz without point") << "mybiz"
+                                       << "http://mybiz";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestCommands::goToTarget()
@@ -100,11 +109,16 @@ void TestCommands::copy_data()
     QTest::addColumn<int>("row"); // -1: none selected
     QTest::addColumn<QString>("copied");
     QTest::addColumn<QString>("status");
-    QTest::newRow("username") << 0 << false << 0 << "user1" << "Copied Username user1";
-    QTest::newRow("password") << 1 << false << 1 << "pa ss" << "Copied Password pa ss";
-    QTest::newRow("password via menu") << 1 << true << 1 << "pa ss" << "Copied Password pa ss";
-    QTest::newRow("empty location") << 2 << true << 1 << "" << "Copied Location ";
-    QTest::newRow("nothing selected") << 2 << false << -1 << "" << "You must first select a row to copy from.";
+    QTest::newRow("username") << 0 << false << 0 << "user1"
+                              << "Copied Username user1";
+    QTest::newRow("password") << 1 << false << 1 << "pa ss"
+                              << "Copied Password pa ss";
+    QTest::newRow("password via menu") << 1 << true << 1 << "pa ss"
+                                       << "Copied Password pa ss";
+    QTest::newRow("empty location") << 2 << true << 1 << ""
+                                    << "Copied Location ";
+    QTest::newRow("nothing selected") << 2 << false << -1 << ""
+                                      << "You must first select a row to copy from.";
 }
 
 void TestCommands::copy()

@@ -68,14 +68,38 @@ void TestEditor::addSave_data()
     QTest::addColumn<QString>("pass");
     QTest::addColumn<QString>("site");
     QTest::addColumn<QString>("message"); // empty: saved
-    QTest::newRow("one letter each, empty location") << "a" << "b" << "" << "";
-    QTest::newRow("blanks count as filled") << "   " << "b" << "  " << "";
-    QTest::newRow("location may hold separators") << "a" << "|b" << "x|||y|" << "";
-    QTest::newRow("both empty: username first") << "" << "" << "x" << "You must enter a username";
-    QTest::newRow("password empty") << "a" << "" << "" << "You must enter a password";
-    QTest::newRow("separator in username") << "a|||b" << "p" << "" << "The username cannot be stored";
-    QTest::newRow("password ends with bar") << "a" << "p|" << "" << "The password cannot be stored";
-    QTest::newRow("location outside code page") << "a" << "p" << "\u4e2d" << "The website cannot be stored";
+    QTest::newRow("one letter each, empty location") << "a"
+                                                     << "b"
+                                                     << ""
+                                                     << "";
+    QTest::newRow("blanks count as filled") << "   "
+                                            << "b"
+                                            << "  "
+                                            << "";
+    QTest::newRow("location may hold separators") << "a"
+                                                  << "|b"
+                                                  << "x|||y|"
+                                                  << "";
+    QTest::newRow("both empty: username first") << ""
+                                                << ""
+                                                << "x"
+                                                << "You must enter a username";
+    QTest::newRow("password empty") << "a"
+                                    << ""
+                                    << ""
+                                    << "You must enter a password";
+    QTest::newRow("separator in username") << "a|||b"
+                                           << "p"
+                                           << ""
+                                           << "The username cannot be stored";
+    QTest::newRow("password ends with bar") << "a"
+                                            << "p|"
+                                            << ""
+                                            << "The password cannot be stored";
+    QTest::newRow("location outside code page") << "a"
+                                                << "p"
+                                                << "\u4e2d"
+                                                << "The website cannot be stored";
 }
 
 void TestEditor::addSave()
@@ -96,9 +120,9 @@ void TestEditor::addSave()
     clickSave(editor);
     if (message.isEmpty()) {
         QVERIFY(p.fake.messages.boxes.empty());
-        QCOMPARE(p.vaultBytes(), vaultFile({QStringLiteral("master"), QStringLiteral("z|||z|||z"),
-                                            user + QStringLiteral("|||") + pass + QStringLiteral("|||") + site,
-                                            QString()}));
+        QCOMPARE(p.vaultBytes(),
+                 vaultFile({QStringLiteral("master"), QStringLiteral("z|||z|||z"),
+                            user + QStringLiteral("|||") + pass + QStringLiteral("|||") + site, QString()}));
         QCOMPARE(p.status(), kSaved);
         QCOMPARE(p.listEntries().size(), size_t(2));
         QVERIFY(!p.editor());
@@ -236,8 +260,8 @@ void TestEditor::editFollowsTheEntry()
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
     p.form1()->cmdDelete_Click();
     clickSave(p.editor());
-    QCOMPARE(p.vaultBytes(), vaultFile({QStringLiteral("master"), QStringLiteral("b|||2|||"),
-                                        QStringLiteral("a|||1|||"), QString()}));
+    QCOMPARE(p.vaultBytes(),
+             vaultFile({QStringLiteral("master"), QStringLiteral("b|||2|||"), QStringLiteral("a|||1|||"), QString()}));
 }
 
 QTEST_MAIN(TestEditor)

@@ -37,7 +37,8 @@ QByteArray readFile(const QString& path)
 QMap<QString, QByteArray> contentsOf(const QString& folder)
 {
     QMap<QString, QByteArray> out;
-    const auto entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const auto entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : entries)
         out.insert(info.fileName(), info.isDir() ? QByteArrayLiteral("<folder>") : readFile(info.filePath()));
     return out;
@@ -109,10 +110,15 @@ void TestFaults::killedSavesLeaveOneWholeVersion()
         // The entry count names the version; its bytes must be that version's, whole.
         const QByteArray found = readFile(path);
         const int version = static_cast<int>(vaultformat::parse(found).entries.size());
-        QVERIFY2(version >= next, qPrintable(QStringLiteral("kill %1: version %2 is older than %3, saved before")
-                                                 .arg(kill).arg(version).arg(next)));
+        QVERIFY2(
+            version >= next,
+            qPrintable(
+                QStringLiteral("kill %1: version %2 is older than %3, saved before").arg(kill).arg(version).arg(next)));
         QVERIFY2(found == saveversions::bytes(version),
-                 qPrintable(QStringLiteral("kill %1: %2 bytes on disk are not version %3").arg(kill).arg(found.size()).arg(version)));
+                 qPrintable(QStringLiteral("kill %1: %2 bytes on disk are not version %3")
+                                .arg(kill)
+                                .arg(found.size())
+                                .arg(version)));
         next = version + 1;
     }
     qInfo("reached version %d", next - 1);
@@ -122,7 +128,7 @@ void TestFaults::refusedSaves_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("entries");
-    QTest::addColumn<QString>("reason");   // words the box and the status line must hold
+    QTest::addColumn<QString>("reason"); // words the box and the status line must hold
     QTest::addColumn<QString>("action");
     const struct {
         const char* fault;
@@ -165,7 +171,8 @@ void TestFaults::refusedSaves()
         const QString output = QString::fromLocal8Bit(child.readAll());
         const qsizetype failure = output.indexOf(QLatin1String("FAIL!"));
         if (failure >= 0)
-            qInfo("child: %s", qPrintable(output.mid(failure, output.indexOf(QLatin1String("Loc:"), failure) - failure).trimmed()));
+            qInfo("child: %s",
+                  qPrintable(output.mid(failure, output.indexOf(QLatin1String("Loc:"), failure) - failure).trimmed()));
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
         return;
     }

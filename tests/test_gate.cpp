@@ -109,9 +109,9 @@ void TestGate::createRules_data()
                                   << QStringLiteral("Your passwords did not match.  Please try again.") << false;
     QTest::newRow("short second box") << QStringLiteral("abcde") << QStringLiteral("xy")
                                       << QStringLiteral("Your passwords did not match.  Please try again.") << false;
-    QTest::newRow("trailing blank differs") << QStringLiteral("abcd ") << QStringLiteral("abcd")
-                                            << QStringLiteral("Your passwords did not match.  Please try again.")
-                                            << false;
+    QTest::newRow("trailing blank differs")
+        << QStringLiteral("abcd ") << QStringLiteral("abcd")
+        << QStringLiteral("Your passwords did not match.  Please try again.") << false;
     QTest::newRow("not storable") << QStringLiteral("ab\u4e2dcd") << QStringLiteral("ab\u4e2dcd")
                                   << QStringLiteral("This password cannot be used") << false;
     QTest::newRow("enciphers to CR") << QStringLiteral("ab\u008dcd") << QStringLiteral("ab\u008dcd")
@@ -165,7 +165,8 @@ void TestGate::enterInEitherBoxIsOk()
         p.start();
         type(p.gate(), QStringLiteral("abcd"));
         QTest::keyClick(box(p.gate(), boxName), Qt::Key_Return);
-        QCOMPARE(p.fake.messages.texts(), QStringList{QStringLiteral("Your passwords did not match.  Please try again.")});
+        QCOMPARE(p.fake.messages.texts(),
+                 QStringList{QStringLiteral("Your passwords did not match.  Please try again.")});
     }
     TestProgram p;
     p.writeVault(vaultFile({QStringLiteral("abcd"), QStringLiteral("u|||p|||l")}));
@@ -200,9 +201,9 @@ void TestGate::verifyTries_data()
     QTest::newRow("two wrong then right")
         << QStringList{QStringLiteral("x"), QStringLiteral("MASTER"), QStringLiteral("master")}
         << QList<Answer>{Answer::Retry, Answer::Retry} << QStringList{wrong, wrong} << false;
-    QTest::newRow("three wrong")
-        << QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("master ")}
-        << QList<Answer>{Answer::Retry, Answer::Retry, Answer::Retry} << QStringList{wrong, wrong, wrong, only3} << true;
+    QTest::newRow("three wrong") << QStringList{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("master ")}
+                                 << QList<Answer>{Answer::Retry, Answer::Retry, Answer::Retry}
+                                 << QStringList{wrong, wrong, wrong, only3} << true;
     QTest::newRow("cancel") << QStringList{QStringLiteral("x")} << QList<Answer>{Answer::Cancel} << QStringList{wrong}
                             << true;
     QTest::newRow("box closed") << QStringList{QStringLiteral("x")} << QList<Answer>{Answer::Closed}

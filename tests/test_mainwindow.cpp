@@ -28,11 +28,13 @@ void TestMainWindow::captionsAndColumns()
     p.startAndUnlock();
     Form1* w = p.form1();
     QCOMPARE(w->windowTitle(), QStringLiteral("Keyhaven by Orrindale"));
-    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("cmdWebsite"))->text(), QStringLiteral("Visit orrindale.example"));
+    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("cmdWebsite"))->text(),
+             QStringLiteral("Visit orrindale.example"));
     QCOMPARE(Form1::columnWidthsTwips(), (std::array<int, 3>{2345, 2375, 4095}));
     QHeaderView* header = w->list().header();
     QCOMPARE(header->count(), 3);
-    const QStringList titles = {QStringLiteral("Username"), QStringLiteral("Password"), QStringLiteral("Website/Location")};
+    const QStringList titles = {QStringLiteral("Username"), QStringLiteral("Password"),
+                                QStringLiteral("Website/Location")};
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(w->list().model()->headerData(i, Qt::Horizontal).toString(), titles[i]);
         QCOMPARE(header->sectionSize(i), twipsToPixels(Form1::columnWidthsTwips()[i]));

@@ -34,7 +34,8 @@ void setShowHelp(TestProgram& p, const QString& value)
     if (value.isNull())
         p.fake.settings.values.clear();
     else
-        p.fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"), value);
+        p.fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),
+                              value);
 }
 
 QString showHelp(const TestProgram& p)

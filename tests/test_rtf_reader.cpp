@@ -81,9 +81,9 @@ void TestRtfReader::text_data()
     QTest::newRow("tab") << QByteArray("{\\rtf1 a\\tab b}") << u"a\tb"_s;
     QTest::newRow("escaped symbols") << QByteArray("{\\rtf1 \\\\ \\{ \\}}") << u"\\ { }"_s;
     QTest::newRow("spaces and hyphens") << QByteArray("{\\rtf1 a\\~b\\-c\\_d}") << u"a\u00A0bc\u2011d"_s;
-    QTest::newRow("typographic words")
-        << QByteArray("{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}")
-        << u"\u2014\u2013\u2022\u2018\u2019\u201C\u201D"_s;
+    QTest::newRow("typographic words") << QByteArray(
+                                              "{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}")
+                                       << u"\u2014\u2013\u2022\u2018\u2019\u201C\u201D"_s;
     QTest::newRow("unknown word") << QByteArray("{\\rtf1 a\\foo b\\bar7 c}") << u"abc"_s;
     QTest::newRow("hex 1252") << QByteArray("{\\rtf1\\ansi\\ansicpg1252 \\'e9\\'80\\'93\\'9F\\'8a}")
                               << u"\u00E9\u20AC\u201C\u0178\u0160"_s;
@@ -97,8 +97,7 @@ void TestRtfReader::text_data()
     QTest::newRow("uc2") << QByteArray("{\\rtf1\\uc2\\u8364 EUx\\u8364\\'80\\'80y}") << u"\u20ACx\u20ACy"_s;
     QTest::newRow("uc group scoped") << QByteArray("{\\rtf1{\\uc2\\u8364 EU}\\u8364?c}") << u"\u20AC\u20ACc"_s;
     QTest::newRow("fallback ends at group") << QByteArray("{\\rtf1\\uc3{\\u8364 a}b}") << u"\u20ACb"_s;
-    QTest::newRow("negative unicode") << QByteArray("{\\rtf1 \\u-3913?\\u-10179?\\u-8704?}")
-                                      << u"\uF0B7\U0001F600"_s;
+    QTest::newRow("negative unicode") << QByteArray("{\\rtf1 \\u-3913?\\u-10179?\\u-8704?}") << u"\uF0B7\U0001F600"_s;
     QTest::newRow("starred group") << QByteArray("{\\rtf1{\\*\\generator x;}a{\\*\\unknown {b}c}d}") << u"ad"_s;
     QTest::newRow("info") << QByteArray("{\\rtf1{\\info{\\title t}{\\author w}}a}") << u"a"_s;
     QTest::newRow("pict") << QByteArray("{\\rtf1 a{\\pict\\pngblip\\picw10 89504e47}b}") << u"ab"_s;
@@ -186,8 +185,7 @@ void TestRtfReader::damaged_data()
     QTest::newRow("cut in fallback") << QByteArray("{\\rtf1 \\uc4\\u8364 ab") << u"\u20AC"_s;
     QTest::newRow("cut in font table") << QByteArray("{\\rtf1{\\fonttbl{\\f0 Verd") << QString();
     QTest::newRow("huge unicode") << QByteArray("{\\rtf1 a\\u99999999999999 ?b}") << u"ab"_s;
-    QTest::newRow("huge font and colour") << QByteArray("{\\rtf1\\f-99999999999999\\cf99999999999999 a}")
-                                          << u"a"_s;
+    QTest::newRow("huge font and colour") << QByteArray("{\\rtf1\\f-99999999999999\\cf99999999999999 a}") << u"a"_s;
     QTest::newRow("huge binary") << QByteArray("{\\rtf1 a{\\pict\\bin99999999999 xyz}b}") << u"a"_s;
     QTest::newRow("nul bytes") << QByteArray("{\\rtf1 a\0b}", 11) << u"ab"_s;
     QTest::newRow("text after end") << QByteArray("{\\rtf1 a}b") << u"a"_s;

@@ -66,7 +66,7 @@ void TestSkinning::shippedSkinReadsWithEnoughContrast()
     QVERIFY(contrastRatio(c("fore"), c("back")) >= 4.5);
     QVERIFY(contrastRatio(c("text"), c("window")) >= 4.5);
     QVERIFY(contrastRatio(c("paneltext"), c("panel")) >= 4.5);
-    QVERIFY(contrastRatio(c("panel"), c("window")) >= 4.5); // skinned labels
+    QVERIFY(contrastRatio(c("panel"), c("window")) >= 4.5);        // skinned labels
     QVERIFY(contrastRatio(QColor(Qt::white), c("accent")) >= 4.5); // selected rows
     SkinEngine engine;
     QVERIFY(engine.load(QStringLiteral(":/skins/harbour.skin")));
@@ -109,13 +109,17 @@ void TestSkinning::colourTable()
     pictureBox->setProperty("controlTypeName", QStringLiteral("PictureBox"));
     auto* otherCase = new QLineEdit(&window);
     otherCase->setProperty("controlTypeName", QStringLiteral("textbox"));
-    const std::vector<Case> cases = {
-        {new QPushButton(&window), true, false, false},   {new QLineEdit(&window), true, true, false},
-        {new QComboBox(&window), true, true, false},      {new QListWidget(&window), true, true, false},
-        {new EntryListView(&window), true, true, false},  {pictureBox, false, false, true},
-        {new QLabel(&window), false, false, false},       {new SkinLabel(QString(), &window), false, false, false},
-        {new QCheckBox(&window), false, false, false},    {new QGroupBox(&window), false, false, false},
-        {otherCase, false, false, false}};
+    const std::vector<Case> cases = {{new QPushButton(&window), true, false, false},
+                                     {new QLineEdit(&window), true, true, false},
+                                     {new QComboBox(&window), true, true, false},
+                                     {new QListWidget(&window), true, true, false},
+                                     {new EntryListView(&window), true, true, false},
+                                     {pictureBox, false, false, true},
+                                     {new QLabel(&window), false, false, false},
+                                     {new SkinLabel(QString(), &window), false, false, false},
+                                     {new QCheckBox(&window), false, false, false},
+                                     {new QGroupBox(&window), false, false, false},
+                                     {otherCase, false, false, false}};
     const qint32 back = 0x00112233, fore = 0x00445566, panel = 0x00778899;
     ApplySkinColors(&window, back, fore, panel);
     for (const Case& c : cases) {

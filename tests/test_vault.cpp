@@ -95,11 +95,17 @@ void TestVault::fileShapes_data()
     QTest::newRow("empty list") << vaultformat::fullVault(QStringLiteral("abc"), {}) << hex("E1E2E30D0A0D0A");
     QTest::newRow("one entry, empty location")
         << vaultformat::fullVault(QStringLiteral("abc"), {{QStringLiteral("a"), QStringLiteral("b"), {}}})
-        << hex("E1E2E30D0A" "E1FCFCFCE2FCFCFC0D0A" "0D0A");
+        << hex("E1E2E30D0A"
+               "E1FCFCFCE2FCFCFC0D0A"
+               "0D0A");
     QTest::newRow("two entries in list order")
-        << vaultformat::fullVault(QStringLiteral("i"), {{QStringLiteral("b"), QStringLiteral("b"), QStringLiteral("c")},
-                                                        {QStringLiteral("a"), QStringLiteral("a"), QStringLiteral("a")}})
-        << hex("E90D0A" "E2FCFCFCE2FCFCFCE30D0A" "E1FCFCFCE1FCFCFCE10D0A" "0D0A");
+        << vaultformat::fullVault(QStringLiteral("i"),
+                                  {{QStringLiteral("b"), QStringLiteral("b"), QStringLiteral("c")},
+                                   {QStringLiteral("a"), QStringLiteral("a"), QStringLiteral("a")}})
+        << hex("E90D0A"
+               "E2FCFCFCE2FCFCFCE30D0A"
+               "E1FCFCFCE1FCFCFCE10D0A"
+               "0D0A");
 }
 
 void TestVault::fileShapes()
@@ -162,9 +168,12 @@ void TestVault::savedLinesReadBack()
         if (ch != QChar('|') && ch != QChar(0x8D) && ch != QChar('\r'))
             all.append(ch);
     }
-    std::vector<Entry> entries = {{all, all, all + QStringLiteral("|||x|")}, {QStringLiteral("|a"), QStringLiteral("|b"), {}}};
+    std::vector<Entry> entries = {{all, all, all + QStringLiteral("|||x|")},
+                                  {QStringLiteral("|a"), QStringLiteral("|b"), {}}};
     // And the entries of damaged lines whose last field ends in a bar ("||||", "a|", "a|||b||").
-    entries.insert(entries.end(), {{{}, QStringLiteral("|"), {}}, {QStringLiteral("a|"), {}, {}}, {QStringLiteral("a"), QStringLiteral("b||"), {}}});
+    entries.insert(entries.end(), {{{}, QStringLiteral("|"), {}},
+                                   {QStringLiteral("a|"), {}, {}},
+                                   {QStringLiteral("a"), QStringLiteral("b||"), {}}});
     const QByteArray bytes = vaultformat::fullVault(QStringLiteral("\u20ac pass"), entries);
     const auto back = vaultformat::parse(bytes);
     QCOMPARE(back.firstLine, QStringLiteral("\u20ac pass"));

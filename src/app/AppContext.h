@@ -5,9 +5,9 @@
 #include "vault/Entry.h"
 
 #include <QPointer>
-#include <memory>
 #include <QString>
 #include <QWidget>
+#include <memory>
 
 class Form1;
 class FrmPass;
@@ -30,8 +30,8 @@ struct ProductIdentity {
 // Edit holds on to the entry's identity, so a sort or delete meanwhile cannot redirect it.
 struct EntryEditRequest {
     QString mode;
-    int row = 0;          // 1-based position when Edit was used
-    quint64 rowId = 0;    // the entry itself
+    int row = 0;       // 1-based position when Edit was used
+    quint64 rowId = 0; // the entry itself
     Entry entry;
 };
 
@@ -70,8 +70,8 @@ public:
     Windows windows;
 
     QString skinPath = QStringLiteral(":/skins/harbour.skin");
-    SkinEngine* skinEngine = nullptr;          // the splash window's engine, once it has loaded
-    std::shared_ptr<SkinService> skinService;  // created on first use
+    SkinEngine* skinEngine = nullptr;         // the splash window's engine, once it has loaded
+    std::shared_ptr<SkinService> skinService; // created on first use
 };
 
 // Fills the product identity from the version information and switches skinning on.

@@ -27,8 +27,8 @@ namespace {
 
 constexpr int kStatusBarHeight = 315;
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& tip,
-                    const QRect& rect, const char* picture, QSize pictureSize)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& tip, const QRect& rect,
+                    const char* picture, QSize pictureSize)
 {
     auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
     b->setObjectName(QLatin1String(name));
@@ -113,7 +113,7 @@ void FrmWebsite::formLoad()
         SkinWindow(m_ctx, this);
     }
     Navigate(m_ctx.browserTarget == QLatin1String("Website") ? m_ctx.identity.companyWebsite
-                                                              : m_ctx.identity.companyHomePage);
+                                                             : m_ctx.identity.companyHomePage);
     m_ctx.browserTarget = QStringLiteral("Website");
     setWindowState(windowState() | Qt::WindowMaximized);
     SetTopmost(this, false);
@@ -123,8 +123,8 @@ void FrmWebsite::Navigate(const QString& address)
 {
     m_lastNavigation = address;
     const QUrl url = QUrl::fromUserInput(address);
-    const bool webWithoutHost = (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
-                                url.host().isEmpty();
+    const bool webWithoutHost =
+        (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) && url.host().isEmpty();
     if (!url.isValid() || url.isEmpty() || webWithoutHost) {
         // Refused addresses are reported where the page's status goes; the window stays as it was.
         const QString reason = address.trimmed().isEmpty() ? QStringLiteral("no address was given")
@@ -160,9 +160,8 @@ void FrmWebsite::LayoutControls()
     const float S = float(kStatusBarHeight);
     const auto pixels = [](float twips) { return twipsToPixels(twips); };
     // The controls keep whole pixels, and the next step reads what they kept.
-    const BrowserLayout l = layoutBrowser(W, H, S, {}, [](float twips) {
-        return float(std::lround(twips / kTwipsPerPixel) * kTwipsPerPixel);
-    });
+    const BrowserLayout l = layoutBrowser(
+        W, H, S, {}, [](float twips) { return float(std::lround(twips / kTwipsPerPixel) * kTwipsPerPixel); });
     m_statusBar1->setGeometry(0, height() - pixels(S), width(), pixels(S));
     for (int i = 0; i < int(m_panels.size()); ++i)
         m_panels[i]->setFixedWidth(pixels(i == 0 ? l.panel1Width : l.panel2Width));

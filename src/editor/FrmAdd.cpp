@@ -19,8 +19,7 @@
 
 namespace {
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect,
-                    const char* picture)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect, const char* picture)
 {
     auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
     b->setObjectName(QLatin1String(name));
@@ -95,13 +94,14 @@ bool FrmAdd::refuseUnstorable()
         const char* name;
         QLineEdit* box;
         bool isLocation;
-    } fields[] = {{"username", m_txtUsername, false}, {"password", m_txtPassword, false}, {"website", m_txtWebsite, true}};
+    } fields[] = {
+        {"username", m_txtUsername, false}, {"password", m_txtPassword, false}, {"website", m_txtWebsite, true}};
     for (const auto& f : fields) {
         const QString problem = vaultformat::problemWithField(f.box->text(), f.isLocation);
         if (!problem.isEmpty()) {
-            m_ctx.platform.messages.show(QStringLiteral("The %1 cannot be stored as typed: %2.")
-                                             .arg(QLatin1String(f.name), problem),
-                                         MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+            m_ctx.platform.messages.show(
+                QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem),
+                MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
             return true;
         }
     }

@@ -23,8 +23,8 @@ void Form1::cmdDelete_Click()
                          QStringLiteral("Username: ") + entry.username + QStringLiteral("\r\n") +
                          QStringLiteral("Password: ") + entry.password + QStringLiteral("\r\n") +
                          QStringLiteral("Used At: ") + entry.location;
-    const auto answer = m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel,
-                                                     QStringLiteral("Confirm Delete"));
+    const auto answer =
+        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
     if (answer != MessageBoxes::Answer::Ok)
         return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
     // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
@@ -42,9 +42,8 @@ void Form1::cmdCopy_Click(int index)
     const int row = FirstSelectedRow();
     if (row == 0)
         return StatusLine(QStringLiteral("You must first select a row to copy from."));
-    static const std::array<QString, 3> prefixes = {QStringLiteral("Copied Username "),
-                                                    QStringLiteral("Copied Password "),
-                                                    QStringLiteral("Copied Location ")};
+    static const std::array<QString, 3> prefixes = {
+        QStringLiteral("Copied Username "), QStringLiteral("Copied Password "), QStringLiteral("Copied Location ")};
     const QString value = EntryListModel::field(m_lstPass->entries().at(row - 1), index);
     clipboard->setText(value);
     StatusLine(prefixes[index] + value);

@@ -35,7 +35,7 @@ public:
     QString shownField(int row, int column) const;
     static constexpr qsizetype kShownCharacters = 1000;
     quint64 idAt(int row) const { return m_ids.empty() ? m_firstId + row : m_ids[row]; }
-    int rowOfId(quint64 id) const; // -1 when that entry is gone
+    int rowOfId(quint64 id) const;      // -1 when that entry is gone
     std::vector<Entry> entries() const; // a copy of every row
 
     // Appends a row; with sorting on it goes to its sorted place. Returns its 0-based row.
@@ -75,8 +75,8 @@ private:
     void appendFolded(int row, int column, QString& out) const;
     void ensureIds();
 
-    QByteArray m_text;             // the rows' lines as the file has them, and some unused
-    qsizetype m_usedBytes = 0;     // bytes of m_text that rows still point at
+    QByteArray m_text;         // the rows' lines as the file has them, and some unused
+    qsizetype m_usedBytes = 0; // bytes of m_text that rows still point at
     std::vector<Span> m_rows;
     std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start
 

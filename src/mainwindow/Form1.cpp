@@ -1,6 +1,7 @@
 #include "mainwindow/Form1.h"
 
 #include "app/AppContext.h"
+#include "app/Windows.h"
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/ListViewSort.h"
 #include "platform/Fonts.h"
@@ -10,7 +11,6 @@
 #include "platform/Twips.h"
 #include "platform/WindowRegistry.h"
 #include "presentation/SkinWindow.h"
-#include "app/Windows.h"
 #include "vault/FrmPass.h"
 #include "vault/VaultRoutines.h"
 
@@ -29,8 +29,7 @@ constexpr int kClientHeight = 6555;
 constexpr std::array<QRect, 3> kCopyButtons = {QRect(60, 1140, 2355, 795), QRect(2460, 1140, 2355, 795),
                                                QRect(4860, 1140, 4095, 795)};
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips,
-                    const char* picture)
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips, const char* picture)
 {
     auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
     b->setObjectName(QLatin1String(name));
@@ -116,8 +115,8 @@ void Form1::buildMenus()
     m_mnuFile = menu("mnuFile", QStringLiteral("File"));
     m_mnuFileItem[0] = item(m_mnuFile, QStringLiteral("mnuFileItem_0"), QStringLiteral("Exit"));
     m_mnuData = menu("mnuData", QStringLiteral("Data"));
-    const std::array<QString, 4> data = {QStringLiteral("Add Username/Password"), QStringLiteral("Delete Selected Item"),
-                                         QStringLiteral("Edit Selected Item"),
+    const std::array<QString, 4> data = {QStringLiteral("Add Username/Password"),
+                                         QStringLiteral("Delete Selected Item"), QStringLiteral("Edit Selected Item"),
                                          QStringLiteral("Goto \"Used At\" Location")};
     for (int i = 0; i < 4; ++i)
         m_mnuDataItem[i] = item(m_mnuData, QStringLiteral("mnuDataItem_%1").arg(i), data[i]);

@@ -4,9 +4,9 @@
 
 bool isWebAddress(QStringView location)
 {
-    static constexpr std::array<QLatin1StringView, 6> kMarkers = {
-        QLatin1StringView(".edu"), QLatin1StringView("biz"),  QLatin1StringView("org"),
-        QLatin1StringView(".net"), QLatin1StringView(".com"), QLatin1StringView("www")};
+    static constexpr std::array<QLatin1StringView, 6> kMarkers = {QLatin1StringView(".edu"), QLatin1StringView("biz"),
+                                                                  QLatin1StringView("org"),  QLatin1StringView(".net"),
+                                                                  QLatin1StringView(".com"), QLatin1StringView("www")};
     for (const auto marker : kMarkers) {
         if (location.contains(marker, Qt::CaseInsensitive))
             return true;

@@ -2,8 +2,7 @@
 
 #include <QMessageBox>
 
-MessageBoxes::Answer MessageBoxes::show(const QString& text, Buttons buttons, const QString& title,
-                                        Icon icon)
+MessageBoxes::Answer MessageBoxes::show(const QString& text, Buttons buttons, const QString& title, Icon icon)
 {
     return present({text, title.isEmpty() ? m_applicationTitle : title, buttons, icon});
 }

@@ -21,8 +21,7 @@ public:
     virtual ~MessageBoxes() = default;
 
     // A box without a title of its own carries the application's title.
-    Answer show(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {},
-                Icon icon = Icon::None);
+    Answer show(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {}, Icon icon = Icon::None);
 
 protected:
     virtual Answer present(const Box& box) = 0;

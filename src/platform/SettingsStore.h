@@ -15,6 +15,5 @@ class QtSettingsStore final : public SettingsStore {
 public:
     QString read(const QString& application, const QString& section, const QString& key,
                  const QString& fallback) override;
-    void write(const QString& application, const QString& section, const QString& key,
-               const QString& value) override;
+    void write(const QString& application, const QString& section, const QString& key, const QString& value) override;
 };

@@ -31,8 +31,7 @@ int checkValue(const QCheckBox* box)
 
 } // namespace
 
-Form8::Form8(AppContext& ctx)
-    : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+Form8::Form8(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("Readme/Help"));
@@ -67,9 +66,8 @@ void Form8::formLoad()
     m_rtf1->moveCursor(QTextCursor::Start);
     SetTopmost(this, true);
     bool ok = false;
-    const int value = m_ctx.platform.settings
-                          .read(m_ctx.version.productName, kSection, kKey, QStringLiteral("1"))
-                          .toInt(&ok);
+    const int value =
+        m_ctx.platform.settings.read(m_ctx.version.productName, kSection, kKey, QStringLiteral("1")).toInt(&ok);
     if (ok && value >= 0 && value <= 2) {
         m_check1->setTristate(value == 2);
         m_check1->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);

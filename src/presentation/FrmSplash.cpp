@@ -9,8 +9,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 
-FrmSplash::FrmSplash(AppContext& ctx)
-    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), m_ctx(ctx)
+FrmSplash::FrmSplash(AppContext& ctx) : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmSplash"));
     resize(twipsSize(7170, 4770));

@@ -18,13 +18,13 @@
 
 namespace {
 
-constexpr size_t kMaxDepth = 256;        // deeper groups share the innermost kept state
+constexpr size_t kMaxDepth = 256; // deeper groups share the innermost kept state
 constexpr qint64 kParamLimit = 0x7FFFFFFF;
-constexpr int kMaxHalfPoints = 3276;     // 1638 pt, the largest size RTF writers emit
+constexpr int kMaxHalfPoints = 3276; // 1638 pt, the largest size RTF writers emit
 constexpr int kMaxWordLength = 32;
-constexpr int kMaxTwips = 31680;         // 22 inches, the widest page RTF knows; far larger stalls layout
+constexpr int kMaxTwips = 31680; // 22 inches, the widest page RTF knows; far larger stalls layout
 constexpr int kWindowsWestern = 1252;
-constexpr double kTwipsPerPixel = 15.0;  // at 96 dpi
+constexpr double kTwipsPerPixel = 15.0; // at 96 dpi
 // Qt's text layout stalls once a document grows past 2^23 pixels, so reading stops well before.
 constexpr double kMaxHeight = 2'000'000; // pixels, estimated as below
 constexpr double kNarrowestWidth = 300;  // pixels; the help window is wider
@@ -63,6 +63,8 @@ struct Font {
     int codePage = 0; // 0: the document's
 };
 
+// Packed by hand: one name a line would make these tables pages long.
+// clang-format off
 enum class Kind {
     Unknown, SkipDest, FontTable, ColorTable, CodePage, DefaultFont, Paragraph, Character, ParagraphReset,
     Align, Bold, Italic, Underline, UnderlineOff, Plain, FontSize, Font, FontColor, Charset, Family,
@@ -122,6 +124,7 @@ const std::unordered_map<std::string_view, WordInfo>& words()
     };
     return table;
 }
+// clang-format on
 
 // Windows code page of an RTF character set; 0 leaves the document's code page in force.
 int codePageOfCharset(int charset)
@@ -270,28 +273,22 @@ private:
             return;
         }
         switch (c) {
-        case '\\': case '{': case '}':
-            textByte(static_cast<unsigned char>(c), false);
-            break;
+        case '\\':
+        case '{':
+        case '}': textByte(static_cast<unsigned char>(c), false); break;
         case '\'':
             if (hex >= 0)
                 textByte(static_cast<unsigned char>(hex), true);
             break;
-        case '~':
-            outChar(0x00A0);
-            break;
-        case '_':
-            outChar(0x2011);
-            break;
+        case '~': outChar(0x00A0); break;
+        case '_': outChar(0x2011); break;
         case '*':
             if (!m_stack.empty())
                 m_state.dest = Dest::Skip;
             break;
-        case '\r': case '\n':
-            newParagraph();
-            break;
-        default:
-            break; // \- and the symbols with no text
+        case '\r':
+        case '\n': newParagraph(); break;
+        default: break; // \- and the symbols with no text
         }
     }
 
@@ -333,9 +330,7 @@ private:
         ParaProps& para = m_state.para;
         const bool on = !hasParam || param != 0;
         switch (info.kind) {
-        case Kind::SkipDest:
-            m_state.dest = Dest::Skip;
-            break;
+        case Kind::SkipDest: m_state.dest = Dest::Skip; break;
         case Kind::FontTable:
             m_state.dest = Dest::FontTable;
             startFont(0);
@@ -348,36 +343,16 @@ private:
             if (param > 0)
                 m_codePage = param;
             break;
-        case Kind::DefaultFont:
-            m_defaultFont = param;
-            break;
-        case Kind::Paragraph:
-            newParagraph();
-            break;
-        case Kind::Character:
-            outChar(char16_t(info.value));
-            break;
-        case Kind::ParagraphReset:
-            para = ParaProps();
-            break;
-        case Kind::Align:
-            para.align = Qt::Alignment(info.value);
-            break;
-        case Kind::Bold:
-            chars.bold = on;
-            break;
-        case Kind::Italic:
-            chars.italic = on;
-            break;
-        case Kind::Underline:
-            chars.underline = on;
-            break;
-        case Kind::UnderlineOff:
-            chars.underline = false;
-            break;
-        case Kind::Plain:
-            chars = CharProps();
-            break;
+        case Kind::DefaultFont: m_defaultFont = param; break;
+        case Kind::Paragraph: newParagraph(); break;
+        case Kind::Character: outChar(char16_t(info.value)); break;
+        case Kind::ParagraphReset: para = ParaProps(); break;
+        case Kind::Align: para.align = Qt::Alignment(info.value); break;
+        case Kind::Bold: chars.bold = on; break;
+        case Kind::Italic: chars.italic = on; break;
+        case Kind::Underline: chars.underline = on; break;
+        case Kind::UnderlineOff: chars.underline = false; break;
+        case Kind::Plain: chars = CharProps(); break;
         case Kind::FontSize:
             if (param > 0)
                 chars.halfPoints = std::min(param, kMaxHalfPoints);
@@ -388,9 +363,7 @@ private:
             else
                 chars.font = param;
             break;
-        case Kind::FontColor:
-            chars.color = std::max(param, 0);
-            break;
+        case Kind::FontColor: chars.color = std::max(param, 0); break;
         case Kind::Charset:
             if (m_state.dest == Dest::FontTable)
                 m_fontEntry.codePage = codePageOfCharset(param);
@@ -414,27 +387,14 @@ private:
             m_skip = m_state.uc;
             break;
         }
-        case Kind::FallbackCount:
-            m_state.uc = std::max(param, 0);
-            break;
-        case Kind::SpaceBefore:
-            para.spaceBefore = std::clamp(param, 0, kMaxTwips);
-            break;
-        case Kind::SpaceAfter:
-            para.spaceAfter = std::clamp(param, 0, kMaxTwips);
-            break;
-        case Kind::LeftIndent:
-            para.leftIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-            break;
-        case Kind::RightIndent:
-            para.rightIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-            break;
-        case Kind::FirstIndent:
-            para.firstIndent = std::clamp(param, -kMaxTwips, kMaxTwips);
-            break;
+        case Kind::FallbackCount: m_state.uc = std::max(param, 0); break;
+        case Kind::SpaceBefore: para.spaceBefore = std::clamp(param, 0, kMaxTwips); break;
+        case Kind::SpaceAfter: para.spaceAfter = std::clamp(param, 0, kMaxTwips); break;
+        case Kind::LeftIndent: para.leftIndent = std::clamp(param, -kMaxTwips, kMaxTwips); break;
+        case Kind::RightIndent: para.rightIndent = std::clamp(param, -kMaxTwips, kMaxTwips); break;
+        case Kind::FirstIndent: para.firstIndent = std::clamp(param, -kMaxTwips, kMaxTwips); break;
         case Kind::Unknown:
-        case Kind::Binary:
-            break;
+        case Kind::Binary: break;
         }
     }
 
@@ -464,8 +424,7 @@ private:
             if (b == ';' && !escaped)
                 commitColor();
             return;
-        case Dest::Skip:
-            return;
+        case Dest::Skip: return;
         }
     }
 
@@ -605,8 +564,8 @@ private:
     void commitFont()
     {
         if (!m_fontName.isEmpty()) {
-            m_fontEntry.name = decode(m_fontName, m_fontEntry.codePage > 0 ? m_fontEntry.codePage : m_codePage)
-                                   .trimmed();
+            m_fontEntry.name =
+                decode(m_fontName, m_fontEntry.codePage > 0 ? m_fontEntry.codePage : m_codePage).trimmed();
             m_fonts.insert(m_fontNumber, m_fontEntry);
         }
         m_fontName.clear();

@@ -89,9 +89,12 @@ bool parseSkin(const QString& text, SkinFile& skin, QString& error)
         error = QStringLiteral("the skin has no name or no style");
         return false;
     }
-    skin.colours.insert(QStringLiteral("window"), skin.colours.value(QStringLiteral("window"), skin.colours[QStringLiteral("back")]));
-    skin.colours.insert(QStringLiteral("text"), skin.colours.value(QStringLiteral("text"), skin.colours[QStringLiteral("fore")]));
-    skin.colours.insert(QStringLiteral("accent"), skin.colours.value(QStringLiteral("accent"), skin.colours[QStringLiteral("panel")]));
+    skin.colours.insert(QStringLiteral("window"),
+                        skin.colours.value(QStringLiteral("window"), skin.colours[QStringLiteral("back")]));
+    skin.colours.insert(QStringLiteral("text"),
+                        skin.colours.value(QStringLiteral("text"), skin.colours[QStringLiteral("fore")]));
+    skin.colours.insert(QStringLiteral("accent"),
+                        skin.colours.value(QStringLiteral("accent"), skin.colours[QStringLiteral("panel")]));
     skin.windowStyle = substitute(style, skin.colours);
     skin.serviceStyle = substitute(service, skin.colours);
     static const QRegularExpression leftover(QStringLiteral("\\$\\{[^}]*\\}"));

@@ -69,10 +69,10 @@ void waitForSplashTimer(FrmSplash* splash)
 
 void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
 {
-    static const QStringList kTextAndLists = {
-        QStringLiteral("TextBox"),     QStringLiteral("ComboBox"),     QStringLiteral("FileListBox"),
-        QStringLiteral("DirListBox"),  QStringLiteral("DriveListBox"), QStringLiteral("ListBox"),
-        QStringLiteral("ListView")};
+    static const QStringList kTextAndLists = {QStringLiteral("TextBox"),      QStringLiteral("ComboBox"),
+                                              QStringLiteral("FileListBox"),  QStringLiteral("DirListBox"),
+                                              QStringLiteral("DriveListBox"), QStringLiteral("ListBox"),
+                                              QStringLiteral("ListView")};
     for (QWidget* control : window->findChildren<QWidget*>()) {
         const QString type = controlTypeName(control);
         if (type == QLatin1String("CommandButton")) {

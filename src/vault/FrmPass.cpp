@@ -186,9 +186,9 @@ void FrmPass::verifyOk()
         LoadVaultEntries(m_ctx);
         return;
     }
-    const auto answer = m_ctx.platform.messages.show(QStringLiteral("Sorry, the password you entered was not correct."),
-                                                     MessageBoxes::Buttons::RetryCancel,
-                                                     QStringLiteral("Incorrect Password"));
+    const auto answer =
+        m_ctx.platform.messages.show(QStringLiteral("Sorry, the password you entered was not correct."),
+                                     MessageBoxes::Buttons::RetryCancel, QStringLiteral("Incorrect Password"));
     if (answer != MessageBoxes::Answer::Retry)
         return endProgram();
     ++m_failedTries;

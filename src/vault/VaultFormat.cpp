@@ -288,7 +288,9 @@ KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
         const quint64 second = bitsFrom(tripleEnds, from);
         const qsizetype secondEnd = from + std::countr_zero(second);
         if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
-            spans[count++] = {lineBegin, {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
+            spans[count++] = {
+                lineBegin,
+                {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
             file.spanBytes += at - lineBegin + 2;
         } else {
             takeOtherLine(lineBegin, at);

@@ -12,9 +12,9 @@ namespace vaultformat {
 inline constexpr char kSeparator[] = "|||";
 
 struct Contents {
-    QString firstLine;           // deciphered line 1
-    std::vector<Entry> entries;  // the entry lines, in file order
-    int damagedLines = 0;        // entry lines with fewer than two separators
+    QString firstLine;          // deciphered line 1
+    std::vector<Entry> entries; // the entry lines, in file order
+    int damagedLines = 0;       // entry lines with fewer than two separators
 };
 
 // Reads the whole file: a line ends at CR, one LF right after it is skipped, any other LF
@@ -67,8 +67,8 @@ QString firstLine(QByteArrayView bytes);
 bool splitEntryLine(QStringView line, Entry& entry);
 
 // The three shapes of file the program writes.
-QByteArray emptyFile();                                      // CR LF
-QByteArray passwordOnly(const QString& master);              // E(master) CR LF
+QByteArray emptyFile();                         // CR LF
+QByteArray passwordOnly(const QString& master); // E(master) CR LF
 QByteArray fullVault(const QString& master, const std::vector<Entry>& entries);
 
 // Builds a full file entry by entry, in one buffer.

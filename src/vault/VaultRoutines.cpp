@@ -105,7 +105,8 @@ bool SaveNewPassword(AppContext& ctx)
 {
     unloadWindow(ctx.windows.frmPass);
     QCoreApplication::processEvents();
-    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), vaultformat::passwordOnly(ctx.password.sessionPassword));
+    const auto saved =
+        vaultstorage::saveAtomically(dataPath(ctx), vaultformat::passwordOnly(ctx.password.sessionPassword));
     Form1* form1 = ctx.windows.form1;
     if (saved.ok) {
         form1->StatusLine(QStringLiteral("Password created successfully"));

@@ -32,8 +32,7 @@ QString MemorySettings::read(const QString& application, const QString& section,
     return values.value(path(application, section, key), fallback);
 }
 
-void MemorySettings::write(const QString& application, const QString& section, const QString& key,
-                           const QString& value)
+void MemorySettings::write(const QString& application, const QString& section, const QString& key, const QString& value)
 {
     values.insert(path(application, section, key), value);
 }

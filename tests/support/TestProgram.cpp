@@ -36,7 +36,8 @@ TestProgram::TestProgram()
         return true;
     }();
     Q_UNUSED(installed);
-    VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1, 0};
+    VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1,
+                        0};
     ctx = std::make_unique<AppContext>(fake.platform(), version, m_dir.path());
     // No help window by default; tests of it switch it on.
     fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),
