@@ -12,17 +12,6 @@
 
 namespace {
 
-void startWith(TestProgram& p, const QStringList& lines)
-{
-    p.writeVault(vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()}));
-    p.startAndUnlock();
-}
-
-QByteArray fileOf(const QStringList& lines)
-{
-    return vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()});
-}
-
 QStringList usernames(const TestProgram& p)
 {
     QStringList out;
@@ -90,7 +79,7 @@ void TestCommands::goToTarget()
 void TestCommands::goToOpensSelectedLocation()
 {
     TestProgram p;
-    startWith(p, {QStringLiteral("a|||b|||www.x.test"), QStringLiteral("c|||d|||")});
+    p.startWithEntries({QStringLiteral("a|||b|||www.x.test"), QStringLiteral("c|||d|||")});
     p.form1()->cmdGoto_Click();
     QCOMPARE(p.status(), QStringLiteral("You must first select an entry to go to."));
     QVERIFY(p.fake.shell.opened.isEmpty());
@@ -129,7 +118,7 @@ void TestCommands::copy()
     QFETCH(QString, copied);
     QFETCH(QString, status);
     TestProgram p;
-    startWith(p, {QStringLiteral("user1|||pw1|||site1"), QStringLiteral("user2|||pa ss|||")});
+    p.startWithEntries({QStringLiteral("user1|||pw1|||site1"), QStringLiteral("user2|||pa ss|||")});
     QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
     p.selectRow(row);
     if (viaMenu)
@@ -162,12 +151,12 @@ void TestCommands::deleteConfirmation()
     QFETCH(QStringList, after);
     QFETCH(QString, status);
     TestProgram p;
-    startWith(p, {QStringLiteral("a|||b|||"), QStringLiteral("c|||d|||e")});
+    p.startWithEntries({QStringLiteral("a|||b|||"), QStringLiteral("c|||d|||e")});
     p.selectRow(row);
     p.fake.messages.answers = {answer};
     QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdDelete")), Qt::LeftButton);
     QCOMPARE(p.status(), status);
-    QCOMPARE(p.vaultBytes(), fileOf(after));
+    QCOMPARE(p.vaultBytes(), savedVault(after));
     if (row < 0) {
         QVERIFY(p.fake.messages.boxes.empty());
         return;
@@ -194,8 +183,8 @@ void TestCommands::deleteConfirmation()
 void TestCommands::sortingByColumns()
 {
     TestProgram p;
-    startWith(p, {QStringLiteral("bob|||10|||Zeta"), QStringLiteral("Alice|||9|||alpha"),
-                  QStringLiteral("carl|||100|||Beta")});
+    p.startWithEntries(
+        {QStringLiteral("bob|||10|||Zeta"), QStringLiteral("Alice|||9|||alpha"), QStringLiteral("carl|||100|||Beta")});
     clickHeader(p, 0);
     QCOMPARE(usernames(p), (QStringList{"Alice", "bob", "carl"})); // case ignored
     clickHeader(p, 0);
@@ -215,7 +204,7 @@ void TestCommands::sortingByColumns()
 void TestCommands::sortEmptyListChangesNothing()
 {
     TestProgram p;
-    startWith(p, {});
+    p.startWithEntries({});
     EntryListModel& model = p.form1()->list().entries();
     const auto before = std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder());
     QVERIFY(EnhListView_SortColumns(p.form1()->list(), 2, true, p.fake.messages));
@@ -227,7 +216,7 @@ void TestCommands::sortErrors()
 {
     for (bool show : {true, false}) {
         TestProgram p;
-        startWith(p, {QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||")});
+        p.startWithEntries({QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||")});
         QVERIFY(!EnhListView_SortColumns(p.form1()->list(), 4, show, p.fake.messages));
         QCOMPARE(p.fake.messages.boxes.size(), size_t(show ? 1 : 0));
         if (show) {
@@ -244,12 +233,12 @@ void TestCommands::sortErrors()
 void TestCommands::sortedOrderIsSavedAndAddedRowsFindTheirPlace()
 {
     TestProgram p;
-    startWith(p, {QStringLiteral("c|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("d|||3|||")});
+    p.startWithEntries({QStringLiteral("c|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("d|||3|||")});
     clickHeader(p, 0);
     p.selectRow(2);
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
     p.form1()->cmdDelete_Click(); // removes d, saves the sorted rest
-    QCOMPARE(p.vaultBytes(), fileOf({QStringLiteral("a|||2|||"), QStringLiteral("c|||1|||")}));
+    QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("a|||2|||"), QStringLiteral("c|||1|||")}));
     p.form1()->list().entries().append({QStringLiteral("b"), QStringLiteral("4"), {}});
     QCOMPARE(usernames(p), (QStringList{"a", "b", "c"}));
 }

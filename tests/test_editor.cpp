@@ -34,13 +34,6 @@ void clickMain(TestProgram& p, const char* name)
     QTest::mouseClick(p.form1()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
 }
 
-// A program unlocked on a file holding these plain entry lines.
-void startWith(TestProgram& p, const QStringList& lines)
-{
-    p.writeVault(vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()}));
-    p.startAndUnlock();
-}
-
 QStringList five()
 {
     return {QStringLiteral("u1|||p1|||l1"), QStringLiteral("u2|||p2|||l2"), QStringLiteral("u3|||p3|||l3"),
@@ -109,7 +102,7 @@ void TestEditor::addSave()
     QFETCH(QString, site);
     QFETCH(QString, message);
     TestProgram p;
-    startWith(p, {QStringLiteral("z|||z|||z")});
+    p.startWithEntries({QStringLiteral("z|||z|||z")});
     const QByteArray before = p.vaultBytes();
     const QString statusBefore = p.status();
     clickMain(p, "cmdAdd");
@@ -120,9 +113,8 @@ void TestEditor::addSave()
     clickSave(editor);
     if (message.isEmpty()) {
         QVERIFY(p.fake.messages.boxes.empty());
-        QCOMPARE(p.vaultBytes(),
-                 vaultFile({QStringLiteral("master"), QStringLiteral("z|||z|||z"),
-                            user + QStringLiteral("|||") + pass + QStringLiteral("|||") + site, QString()}));
+        QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("z|||z|||z"),
+                                             user + QStringLiteral("|||") + pass + QStringLiteral("|||") + site}));
         QCOMPARE(p.status(), kSaved);
         QCOMPARE(p.listEntries().size(), size_t(2));
         QVERIFY(!p.editor());
@@ -145,7 +137,7 @@ void TestEditor::addSave()
 void TestEditor::enterInLocationSavesOnly()
 {
     TestProgram p;
-    startWith(p, {});
+    p.startWithEntries({});
     p.form1()->cmdAdd_Click();
     FrmAdd* editor = p.editor();
     fill(editor, QStringLiteral("a"), QString(), QString());
@@ -163,7 +155,7 @@ void TestEditor::enterInLocationSavesOnly()
 void TestEditor::opensWithFocusOnCancelAndStaysSingle()
 {
     TestProgram p;
-    startWith(p, five());
+    p.startWithEntries(five());
     p.form1()->cmdAdd_Click();
     FrmAdd* editor = p.editor();
     QCOMPARE(editor->focusWidget(), editor->findChild<QPushButton*>(QStringLiteral("cmdDelete")));
@@ -181,7 +173,7 @@ void TestEditor::opensWithFocusOnCancelAndStaysSingle()
 void TestEditor::editChangesOnlyThatRow()
 {
     TestProgram p;
-    startWith(p, five());
+    p.startWithEntries(five());
     p.selectRow(2);
     p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_2"))->trigger(); // Edit
     FrmAdd* editor = p.editor();
@@ -194,14 +186,14 @@ void TestEditor::editChangesOnlyThatRow()
     clickSave(editor);
     QStringList lines = five();
     lines[2] = QStringLiteral("u3|||new|||l3");
-    QCOMPARE(p.vaultBytes(), vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()}));
+    QCOMPARE(p.vaultBytes(), savedVault(lines));
     QCOMPARE(p.status(), kSaved);
 }
 
 void TestEditor::editCancelAndNoSelection()
 {
     TestProgram p;
-    startWith(p, five());
+    p.startWithEntries(five());
     const QByteArray before = p.vaultBytes();
     clickMain(p, "cmdEdit");
     QVERIFY(!p.editor());
@@ -223,7 +215,7 @@ void TestEditor::editCancelAndNoSelection()
 void TestEditor::addModeEditorTakesNewestRequest()
 {
     TestProgram p;
-    startWith(p, five());
+    p.startWithEntries(five());
     p.form1()->cmdAdd_Click();
     FrmAdd* editor = p.editor();
     fill(editor, QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("o"));
@@ -235,7 +227,7 @@ void TestEditor::addModeEditorTakesNewestRequest()
     clickSave(editor);
     QStringList lines = five();
     lines[1] = QStringLiteral("n|||m|||o");
-    QCOMPARE(p.vaultBytes(), vaultFile(QStringList{QStringLiteral("master")} + lines + QStringList{QString()}));
+    QCOMPARE(p.vaultBytes(), savedVault(lines));
 }
 
 void TestEditor::editFollowsTheEntry()
@@ -243,25 +235,24 @@ void TestEditor::editFollowsTheEntry()
     // Sorted meanwhile: the same entry changes, wherever it stands now.
     {
         TestProgram p;
-        startWith(p, {QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("c|||3|||")});
+        p.startWithEntries({QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("c|||3|||")});
         p.selectRow(0);
         p.form1()->cmdEdit_Click();
         p.form1()->list().columnClicked(1); // sorts ascending by username: a, b, c
         field(p.editor(), "txtPassword")->setText(QStringLiteral("9"));
         clickSave(p.editor());
-        QCOMPARE(p.vaultBytes(), vaultFile({QStringLiteral("master"), QStringLiteral("a|||2|||"),
-                                            QStringLiteral("b|||9|||"), QStringLiteral("c|||3|||"), QString()}));
+        QCOMPARE(p.vaultBytes(),
+                 savedVault({QStringLiteral("a|||2|||"), QStringLiteral("b|||9|||"), QStringLiteral("c|||3|||")}));
     }
     // Deleted meanwhile: the typed values are added, nothing else is overwritten.
     TestProgram p;
-    startWith(p, {QStringLiteral("a|||1|||"), QStringLiteral("b|||2|||")});
+    p.startWithEntries({QStringLiteral("a|||1|||"), QStringLiteral("b|||2|||")});
     p.selectRow(0);
     p.form1()->cmdEdit_Click();
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
     p.form1()->cmdDelete_Click();
     clickSave(p.editor());
-    QCOMPARE(p.vaultBytes(),
-             vaultFile({QStringLiteral("master"), QStringLiteral("b|||2|||"), QStringLiteral("a|||1|||"), QString()}));
+    QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("b|||2|||"), QStringLiteral("a|||1|||")}));
 }
 
 QTEST_MAIN(TestEditor)

@@ -92,6 +92,12 @@ void TestProgram::startAndUnlock(const QString& password)
     QTest::mouseClick(pass->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
 }
 
+void TestProgram::startWithEntries(const QStringList& entryLines)
+{
+    writeVault(savedVault(entryLines));
+    startAndUnlock();
+}
+
 Form1* TestProgram::form1() const
 {
     return ctx->windows.form1;
@@ -133,4 +139,9 @@ QByteArray vaultFile(const QStringList& plainLines)
         out += "\r\n";
     }
     return out;
+}
+
+QByteArray savedVault(const QStringList& entryLines)
+{
+    return vaultFile(QStringList{QStringLiteral("master")} + entryLines + QStringList{QString()});
 }

@@ -26,6 +26,8 @@ public:
     void start();
     // Starts and passes the gate: creates the password when the file is new, else types it.
     void startAndUnlock(const QString& password = QStringLiteral("master"));
+    // Starts unlocked on a file with the master password "master" and these plain entry lines.
+    void startWithEntries(const QStringList& entryLines);
 
     Form1* form1() const;
     FrmPass* gate() const;
@@ -43,3 +45,5 @@ private:
 
 // Builds data.enc bytes from plain lines: each line enciphered, CR LF after each.
 QByteArray vaultFile(const QStringList& plainLines);
+// The file a save writes for these plain entry lines under the master password "master".
+QByteArray savedVault(const QStringList& entryLines);
