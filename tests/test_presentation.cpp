@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QTextEdit>
+#include <QWindow>
 
 namespace {
 
@@ -50,8 +51,10 @@ class TestPresentation : public QObject {
 private slots:
     void splashHandsOverOnTick75Once();
     void splashStillShownWhileMainWindowLoads();
+    void splashRefusesOtherCloses();
     void helpAtStartupFollowsSetting_data();
     void helpAtStartupFollowsSetting();
+    void helpCheckBoxWritesSetting_data();
     void helpCheckBoxWritesSetting();
     void helpMissingShowsNothing();
     void aboutTexts();
@@ -106,6 +109,17 @@ void TestPresentation::splashStillShownWhileMainWindowLoads()
     QVERIFY(!splash->isVisible());
 }
 
+void TestPresentation::splashRefusesOtherCloses()
+{
+    TestProgram p;
+    FrmSplash* splash = loadSplash(p);
+    showModeless(splash);
+    QVERIFY(!splash->windowHandle()->close()); // as the window manager's close (Alt+F4) does
+    QVERIFY(splash->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000); // the count goes on and hands over
+    QCOMPARE(p.ctx->windows.frmSplash, splash);
+}
+
 void TestPresentation::helpAtStartupFollowsSetting_data()
 {
     QTest::addColumn<QString>("setting");
@@ -136,22 +150,35 @@ void TestPresentation::helpAtStartupFollowsSetting()
     QCOMPARE(showHelp(p), setting); // loading writes nothing new
 }
 
+void TestPresentation::helpCheckBoxWritesSetting_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<Qt::CheckState>("shown");
+    QTest::addColumn<QStringList>("afterClicks");
+    QTest::newRow("0") << "0" << Qt::Unchecked << QStringList{"1", "0", "1"};
+    // Grey at first; clicks never make it grey again.
+    QTest::newRow("2") << "2" << Qt::PartiallyChecked << QStringList{"1", "0", "1"};
+}
+
 void TestPresentation::helpCheckBoxWritesSetting()
 {
+    QFETCH(QString, stored);
+    QFETCH(Qt::CheckState, shown);
+    QFETCH(QStringList, afterClicks);
     TestProgram p;
     writeHelp(p);
-    setShowHelp(p, QStringLiteral("0"));
+    setShowHelp(p, stored);
     p.startAndUnlock();
     QVERIFY(!p.ctx->windows.form8);
     p.form1()->findChild<QAction*>(QStringLiteral("mnuHelpItem_0"))->trigger();
     Form8* help = p.ctx->windows.form8;
     QVERIFY(help && help->isVisible());
     auto* check = help->findChild<QCheckBox*>(QStringLiteral("Check1"));
-    QVERIFY(!check->isChecked());
-    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
-    QCOMPARE(showHelp(p), QStringLiteral("1"));
-    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
-    QCOMPARE(showHelp(p), QStringLiteral("0"));
+    QCOMPARE(check->checkState(), shown);
+    for (const QString& expected : afterClicks) {
+        QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
+        QCOMPARE(showHelp(p), expected);
+    }
 }
 
 void TestPresentation::helpMissingShowsNothing()

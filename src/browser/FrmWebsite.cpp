@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,7 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, c
 FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmWebsite"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/website.png")));
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     setFont(verdana());
     resize(twipsSize(10545, 8580));

@@ -14,6 +14,7 @@
 #include "vault/VaultRoutines.h"
 
 #include <QCloseEvent>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -48,6 +49,7 @@ QLineEdit* textBox(QWidget* parent, const char* name, const QRect& rect)
 FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmAdd"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/edit.png")));
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     setWindowFlag(Qt::WindowCloseButtonHint, true);
     setFont(verdana());

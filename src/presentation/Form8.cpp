@@ -83,6 +83,10 @@ void Form8::setVisible(bool visible)
 
 void Form8::Check1_Click()
 {
+    // A stored 2 shows the box grey; a click makes it a plain box again, which the user can
+    // only check or clear.
+    if (m_check1->checkState() != Qt::PartiallyChecked)
+        m_check1->setTristate(false);
     m_ctx.platform.settings.write(m_ctx.version.productName, kSection, kKey, QString::number(checkValue(m_check1)));
 }
 

@@ -57,7 +57,13 @@ void FrmSplash::timer2Tick()
 
 void FrmSplash::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
+    // The run depends on this window until the main window unloads it, which takes it out of
+    // the registry first. Any other close (Alt+F4 during the count) would leave a process with
+    // no window at all, so it is refused.
+    if (m_ctx.windows.frmSplash == this) {
+        event->ignore();
+        return;
+    }
     if (m_ctx.skinEngine == &m_skn)
         m_ctx.skinEngine = nullptr;
     m_timer2.stop();
