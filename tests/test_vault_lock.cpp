@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QTest>
 
 class TestVaultLock : public QObject {
@@ -12,6 +13,7 @@ class TestVaultLock : public QObject {
 private slots:
     void secondCopyEndsWithoutTouchingTheFile();
     void lockOfACrashedCopyIsTakenOver();
+    void lockThatCannotBeMadeIsNotCalledAnotherCopy();
 };
 
 void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
@@ -58,6 +60,37 @@ void TestVaultLock::lockOfACrashedCopyIsTakenOver()
     QVERIFY(claimVault(*p.ctx, lock));
     QVERIFY(p.fake.messages.boxes.empty());
     QCOMPARE(p.fake.programEnd.ends, 0);
+}
+
+void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
+{
+    TestProgram p;
+    const QByteArray file = vaultFile({QStringLiteral("master"), QString()});
+    p.writeVault(file);
+    // The runtime and the temporary folder are both a file: nowhere to put a lock.
+    QTemporaryFile notAFolder;
+    QVERIFY(notAFolder.open());
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray temp = qgetenv("TMPDIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder.fileName()));
+    qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
+    VaultLock lock;
+    const bool claimed = claimVault(*p.ctx, lock);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", temp);
+    if (temp.isNull())
+        qunsetenv("TMPDIR");
+    if (runtime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+
+    QVERIFY(!claimed);
+    QCOMPARE(p.fake.programEnd.ends, 1);
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    const QString text = p.fake.messages.boxes[0].text;
+    QVERIFY2(text.contains(QStringLiteral("lock file cannot be created")) && !text.contains(QStringLiteral("already")),
+             qPrintable(text));
+    QVERIFY(text.contains(p.vaultPath()));
+    QCOMPARE(p.vaultBytes(), file);
 }
 
 QTEST_MAIN(TestVaultLock)

@@ -26,7 +26,8 @@ QString VaultLock::lockPathFor(const QString& vaultPath)
 
 bool VaultLock::tryAcquire(const QString& vaultPath)
 {
-    m_lock = std::make_unique<QLockFile>(lockPathFor(vaultPath));
+    m_path = lockPathFor(vaultPath);
+    m_lock = std::make_unique<QLockFile>(m_path);
     m_lock->setStaleLockTime(0); // only a holder that is gone counts as stale, never a slow one
     return m_lock->tryLock(0);
 }
@@ -36,11 +37,19 @@ bool claimVault(AppContext& ctx, VaultLock& lock)
     const QString path = vaultstorage::vaultPath(ctx.programFolder);
     if (lock.tryAcquire(path))
         return true;
-    ctx.platform.messages.show(QStringLiteral("Keyhaven is already running with this data file:\n\n%1\n\n"
-                                              "Only one copy at a time may use it, so that neither overwrites "
-                                              "the other's changes. This copy will now close.")
-                                   .arg(QDir::toNativeSeparators(QDir::cleanPath(path))),
-                               MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+    const QString shownPath = QDir::toNativeSeparators(QDir::cleanPath(path));
+    const QString& product = ctx.version.productName;
+    const QString text =
+        lock.heldByOther()
+            ? QStringLiteral("%1 is already running with this data file:\n\n%2\n\n"
+                             "Only one copy at a time may use it, so that neither overwrites "
+                             "the other's changes. This copy will now close.")
+                  .arg(product, shownPath)
+            : QStringLiteral("%1 cannot make sure that it is the only copy using this data file:\n\n%2\n\n"
+                             "Its lock file cannot be created:\n\n%3\n\n"
+                             "This copy will now close, so that no two copies can overwrite each other's changes.")
+                  .arg(product, shownPath, QDir::toNativeSeparators(lock.path()));
+    ctx.platform.messages.show(text, MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
     ctx.platform.programEnd.endNow();
     return false;
 }

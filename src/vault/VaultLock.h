@@ -12,11 +12,16 @@ public:
     static QString lockPathFor(const QString& vaultPath);
     bool tryAcquire(const QString& vaultPath);
     bool held() const { return m_lock && m_lock->isLocked(); }
+    // After a failed tryAcquire: whether another copy holds the lock, rather than the lock file
+    // being impossible to create.
+    bool heldByOther() const { return m_lock && m_lock->error() == QLockFile::LockFailedError; }
+    QString path() const { return m_path; }
 
 private:
     std::unique_ptr<QLockFile> m_lock;
+    QString m_path;
 };
 
-// Claims the run's data file. When another copy holds it, says so and ends the program
-// without touching the file; returns false then.
+// Claims the run's data file. When another copy holds it, or no lock can be made, says so and
+// ends the program without touching the file; returns false then.
 bool claimVault(AppContext& ctx, VaultLock& lock);
