@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -37,6 +38,7 @@ private slots:
     void goToOpensSelectedLocation();
     void copy_data();
     void copy();
+    void hugeFieldIsCutWhereShown();
     void deleteConfirmation_data();
     void deleteConfirmation();
     void sortingByColumns();
@@ -127,6 +129,25 @@ void TestCommands::copy()
         QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(index)), Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     QCOMPARE(p.status(), status);
+}
+
+void TestCommands::hugeFieldIsCutWhereShown()
+{
+    // A damaged file may hold a field of megabytes: commands use it whole, the panel and the
+    // box show its start.
+    const QString huge = QString(2'000'000, QLatin1Char('x'));
+    TestProgram p;
+    p.startWithEntries({QStringLiteral("u|||p|||") + huge});
+    p.selectRow(0);
+    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_2")), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), huge);
+    QCOMPARE(p.status(), QStringLiteral("Copied Location ") + huge);
+    QCOMPARE(p.form1()->findChild<QLabel*>(QStringLiteral("StatusPanel1"))->text(),
+             (QStringLiteral("Copied Location ") + huge).left(1000));
+    p.fake.messages.answers = {MessageBoxes::Answer::Cancel};
+    p.form1()->cmdDelete_Click();
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    QVERIFY(p.fake.messages.boxes[0].text.endsWith(QStringLiteral("Used At: ") + huge.left(1000) + QChar(0x2026)));
 }
 
 void TestCommands::deleteConfirmation_data()

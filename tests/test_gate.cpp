@@ -290,6 +290,7 @@ void TestGate::unreadableFileEndsWithoutWriting()
     QCOMPARE(p.fake.programEnd.ends, 1);
     QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
     QVERIFY(p.fake.messages.boxes[0].text.contains(p.vaultPath()));
+    QVERIFY(p.fake.messages.boxes[0].text.startsWith(QStringLiteral("The data file cannot be created")));
     QVERIFY(!p.gate());
     QVERIFY(QFileInfo(p.vaultPath()).isDir());
 }

@@ -1,6 +1,7 @@
 // The main window's commands on the selected entry.
 #include "app/AppContext.h"
 #include "app/Windows.h"
+#include "mainwindow/EntryListModel.h"
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/GoToTarget.h"
@@ -19,10 +20,16 @@ void Form1::cmdDelete_Click()
     EntryListModel& model = m_lstPass->entries();
     const quint64 id = model.idAt(row - 1);
     const Entry entry = model.at(row - 1);
+    // A field of megabytes (a damaged file) is cut, as the box could not show it anyway.
+    const auto shown = [](const QString& field) {
+        return field.size() > EntryListModel::kShownCharacters
+                   ? field.left(EntryListModel::kShownCharacters) + QChar(0x2026)
+                   : field;
+    };
     const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
-                         QStringLiteral("Username: ") + entry.username + QStringLiteral("\r\n") +
-                         QStringLiteral("Password: ") + entry.password + QStringLiteral("\r\n") +
-                         QStringLiteral("Used At: ") + entry.location;
+                         QStringLiteral("Username: ") + shown(entry.username) + QStringLiteral("\r\n") +
+                         QStringLiteral("Password: ") + shown(entry.password) + QStringLiteral("\r\n") +
+                         QStringLiteral("Used At: ") + shown(entry.location);
     const auto answer =
         m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
     if (answer != MessageBoxes::Answer::Ok)

@@ -159,7 +159,7 @@ std::vector<Entry> EntryListModel::entries() const
 
 QVariant EntryListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || index.row() >= count() || role != Qt::DisplayRole)
         return {};
     return shownField(index.row(), index.column());
 }

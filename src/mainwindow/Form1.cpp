@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/Windows.h"
+#include "mainwindow/EntryListModel.h"
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/ListViewSort.h"
 #include "platform/Fonts.h"
@@ -172,12 +173,15 @@ void Form1::afterFormLoad()
 
 void Form1::StatusLine(const QString& text)
 {
-    m_statusPanel->setText(text);
+    m_statusText = text;
+    // The panel cuts the text off at its edge anyway; a field of megabytes from a damaged file
+    // would otherwise be measured whole.
+    m_statusPanel->setText(text.left(EntryListModel::kShownCharacters));
 }
 
 QString Form1::statusText() const
 {
-    return m_statusPanel->text();
+    return m_statusText;
 }
 
 int Form1::FirstSelectedRow() const

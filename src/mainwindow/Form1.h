@@ -53,6 +53,7 @@ private:
     EntryListView* m_lstPass;
     QStatusBar* m_statusBar1;
     QLabel* m_statusPanel;
+    QString m_statusText; // in full; the panel shows what fits
     QMenu* m_mnuFile = nullptr;
     QMenu* m_mnuData = nullptr;
     QMenu* m_mnuCopy = nullptr;

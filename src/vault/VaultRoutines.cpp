@@ -23,11 +23,11 @@ QString dataPath(const AppContext& ctx)
     return vaultstorage::vaultPath(ctx.programFolder);
 }
 
-void reportUnreadable(AppContext& ctx, const QString& reason)
+void reportUnreadable(AppContext& ctx, const QString& reason, const QString& what = QStringLiteral("read"))
 {
-    ctx.platform.messages.show(QStringLiteral("The data file cannot be read:\n\n%1\n\n%2\n\n"
+    ctx.platform.messages.show(QStringLiteral("The data file cannot be %1:\n\n%2\n\n%3\n\n"
                                               "Nothing was changed. The program will now close.")
-                                   .arg(QDir::toNativeSeparators(dataPath(ctx)), reason),
+                                   .arg(what, QDir::toNativeSeparators(dataPath(ctx)), reason),
                                MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
     ctx.platform.programEnd.endNow();
 }
@@ -45,8 +45,11 @@ bool readVaultFile(AppContext& ctx, QByteArray& bytes)
 {
     const QString path = dataPath(ctx);
     auto result = vaultstorage::EnsureVaultFile(path);
-    if (result.ok)
-        result = vaultstorage::readAll(path, bytes);
+    if (!result.ok) {
+        reportUnreadable(ctx, result.reason, QStringLiteral("created"));
+        return false;
+    }
+    result = vaultstorage::readAll(path, bytes);
     if (!result.ok)
         reportUnreadable(ctx, result.reason);
     return result.ok;
