@@ -45,6 +45,7 @@ private slots:
     void createRules_data();
     void createRules();
     void createAcceptsAndWritesPasswordLine();
+    void createKeepsEntriesOfAFileWithoutPassword();
     void enterInEitherBoxIsOk();
     void messagesShownWhileNotTopmost();
     void verifyTries_data();
@@ -156,6 +157,22 @@ void TestGate::createAcceptsAndWritesPasswordLine()
     QTRY_VERIFY(!p.gate());
     QVERIFY(p.fake.messages.boxes.empty());
     QCOMPARE(p.fake.programEnd.ends, 0);
+}
+
+void TestGate::createKeepsEntriesOfAFileWithoutPassword()
+{
+    // The first line lost, the entries still there.
+    TestProgram p;
+    p.writeVault(vaultFile({QString(), QStringLiteral("a|||b|||c"), QStringLiteral("d|||e|||"), QString()}));
+    p.start();
+    QVERIFY(p.ctx->password.createMode);
+    type(p.gate(), QStringLiteral("fresh"), QStringLiteral("fresh"));
+    clickOk(p.gate());
+    QCOMPARE(p.vaultBytes(),
+             vaultFile({QStringLiteral("fresh"), QStringLiteral("a|||b|||c"), QStringLiteral("d|||e|||"), QString()}));
+    QCOMPARE(p.listEntries().size(), size_t(2));
+    QCOMPARE(p.status(),
+             QStringLiteral("Password created successfully; the 2 entries already in the data file were kept"));
 }
 
 void TestGate::enterInEitherBoxIsOk()

@@ -108,11 +108,28 @@ bool SaveNewPassword(AppContext& ctx)
 {
     unloadWindow(ctx.windows.frmPass);
     QCoreApplication::processEvents();
-    const auto saved =
-        vaultstorage::saveAtomically(dataPath(ctx), vaultformat::passwordOnly(ctx.password.sessionPassword));
     Form1* form1 = ctx.windows.form1;
+    // A file whose first line was lost may still hold entries: they stay, under the new password,
+    // rather than being thrown away with the old file.
+    QByteArray bytes;
+    if (!readVaultFile(ctx, bytes))
+        return false;
+    vaultformat::FileLines found = vaultformat::readLines(std::move(bytes));
+    const int kept = static_cast<int>(found.spans.size());
+    QByteArray file = vaultformat::passwordOnly(ctx.password.sessionPassword);
+    if (kept > 0) {
+        EntryListModel& list = form1->list().entries();
+        list.replaceAll(std::move(found));
+        vaultformat::FileWriter writer(ctx.password.sessionPassword, list.fileBytes());
+        list.writeTo(writer);
+        file = writer.finish();
+    }
+    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), file);
     if (saved.ok) {
-        form1->StatusLine(QStringLiteral("Password created successfully"));
+        QString status = QStringLiteral("Password created successfully");
+        if (kept > 0)
+            status += QStringLiteral("; the %1 entries already in the data file were kept").arg(kept);
+        form1->StatusLine(status);
     } else {
         reportSaveFailure(ctx, saved.reason, QStringLiteral("The new master password"));
         form1->StatusLine(QStringLiteral("Save failed: the master password was not saved (") + saved.reason +
