@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -119,6 +120,7 @@ void TestSkinning::colourTable()
                                      {new SkinLabel(QString(), &window), false, false, false},
                                      {new QCheckBox(&window), false, false, false},
                                      {new QGroupBox(&window), false, false, false},
+                                     {new QToolButton(&window), false, false, false}, // Qt's own parts
                                      {otherCase, false, false, false}};
     const qint32 back = 0x00112233, fore = 0x00445566, panel = 0x00778899;
     ApplySkinColors(&window, back, fore, panel);

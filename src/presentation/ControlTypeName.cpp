@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextEdit>
-#include <QToolButton>
 
 QString controlTypeName(const QWidget* w)
 {
@@ -23,7 +22,8 @@ QString controlTypeName(const QWidget* w)
         return QStringLiteral("SkinLabel");
     if (qobject_cast<const QLabel*>(w))
         return QStringLiteral("Label");
-    if (qobject_cast<const QPushButton*>(w) || qobject_cast<const QToolButton*>(w))
+    // Tool buttons are Qt's own parts (the menu bar's overflow arrow), not the window's controls.
+    if (qobject_cast<const QPushButton*>(w))
         return QStringLiteral("CommandButton");
     if (qobject_cast<const QLineEdit*>(w))
         return QStringLiteral("TextBox");
