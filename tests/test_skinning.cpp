@@ -219,6 +219,10 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
     QVERIFY(browser && browser->isVisible());
     p.form1()->close();
     QCOMPARE(skinService(*p.ctx).stops(), 0);
+    // The splash, and its engine, are gone; the service keeps no pointer to them.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!p.ctx->windows.frmSplash);
+    QVERIFY(!skinService(*p.ctx).startService());
     browser->close();
     QCOMPARE(skinService(*p.ctx).stops(), 1);
     QCOMPARE(p.fake.programEnd.ends, 1);

@@ -1,5 +1,7 @@
 #include "presentation/FrmSplash.h"
 
+#include "presentation/SkinService.h"
+
 #include "app/AppContext.h"
 #include "mainwindow/Form1.h"
 #include "platform/Twips.h"
@@ -66,6 +68,8 @@ void FrmSplash::closeEvent(QCloseEvent* event)
     }
     if (m_ctx.skinEngine == &m_skn)
         m_ctx.skinEngine = nullptr;
+    if (m_ctx.skinService)
+        m_ctx.skinService->detachSkin(&m_skn);
     m_timer2.stop();
     event->accept();
 }

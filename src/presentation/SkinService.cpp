@@ -11,6 +11,12 @@ bool SkinService::attachSkin(const SkinEngine* engine)
     return m_engine != nullptr;
 }
 
+void SkinService::detachSkin(const SkinEngine* engine)
+{
+    if (m_engine == engine)
+        m_engine = nullptr;
+}
+
 bool SkinService::startService()
 {
     if (!m_engine)

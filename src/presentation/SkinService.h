@@ -10,6 +10,8 @@ class SkinEngine;
 class SkinService {
 public:
     bool attachSkin(const SkinEngine* engine);
+    // The engine is going away: forget it, so that nothing reads it later.
+    void detachSkin(const SkinEngine* engine);
     bool startService();
     void stopService();
     bool running() const { return m_running; }
