@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the packages, builds Keyhaven with its tests and runs every test through CTest. Then
-# runs the tests that handle the user's data again under AddressSanitizer and UndefinedBehavior-
-# Sanitizer (build-asan/), and each fuzzer over its corpus and for a short while (build-fuzz/).
+# Installs the packages, checks the sources' format, builds Keyhaven with its tests and runs every
+# test through CTest. Then runs the tests that handle the user's data again under AddressSanitizer
+# and UndefinedBehaviorSanitizer (build-asan/), and each fuzzer over its corpus and for a short
+# while (build-fuzz/).
 # Every part runs even when an earlier one failed; the exit status is non-zero if any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +36,14 @@ build_step() {
     return 1
   fi
 }
+
+echo "==== Format"
+if bash scripts/format.sh --check; then
+  summaries+=("format: all sources formatted")
+else
+  summaries+=("format: sources not formatted")
+  failed+=("format")
+fi
 
 echo "==== Tests"
 build_step "tests" bash scripts/build.sh build &&
