@@ -1,5 +1,6 @@
 // Arbitrary bytes read as data.enc. Reading must never fail, and every entry read, damaged
-// lines' too, comes back unchanged from a save.
+// lines' too, comes back unchanged from a save, whichever way the file is written.
+#include "mainwindow/EntryListModel.h"
 #include "vault/VaultFormat.h"
 
 #include <cstddef>
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(back.damagedLines <= contents.damagedLines, "a save damaged a line");
     require(vaultformat::fullVault(back.firstLine, back.entries) == saved, "a second save differs");
 
-    // The list's way of writing, field bytes as read, gives the same file.
+    // Field bytes as read, written span by span, give the same file.
     const vaultformat::FileLines lines = vaultformat::readLines(bytes.toByteArray());
     vaultformat::FileWriter writer(lines.firstLine, lines.spanBytes);
     for (const vaultformat::EntrySpan& span : lines.spans) {
@@ -46,5 +47,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                        vaultformat::spanField(lines.bytes, span, 2));
     }
     require(writer.finish() == saved, "writing field bytes differs from writing entries");
+
+    // The list itself, which copies whole lines where it can: as loaded, and after a sort has
+    // rebuilt its storage.
+    EntryListModel list;
+    list.replaceAll(vaultformat::readLines(bytes.toByteArray()));
+    const auto listFile = [&] {
+        vaultformat::FileWriter out(contents.firstLine, list.fileBytes());
+        list.writeTo(out);
+        return out.finish();
+    };
+    require(listFile() == saved, "the list writes another file than its entries make");
+    list.setSortSettings(true, 0, Qt::AscendingOrder);
+    require(listFile() == vaultformat::fullVault(contents.firstLine, list.entries()),
+            "a sorted list writes another file");
     return 0;
 }

@@ -45,6 +45,7 @@ private slots:
     void createRules_data();
     void createRules();
     void createAcceptsAndWritesPasswordLine();
+    void createKeepsEntriesOfAFileWithoutPassword_data();
     void createKeepsEntriesOfAFileWithoutPassword();
     void enterInEitherBoxIsOk();
     void messagesShownWhileNotTopmost();
@@ -159,20 +160,42 @@ void TestGate::createAcceptsAndWritesPasswordLine()
     QCOMPARE(p.fake.programEnd.ends, 0);
 }
 
+void TestGate::createKeepsEntriesOfAFileWithoutPassword_data()
+{
+    QTest::addColumn<QStringList>("entryLines");
+    QTest::addColumn<QStringList>("savedLines"); // the entry lines the new file holds
+    QTest::addColumn<QString>("status");
+    const QString created = QStringLiteral("Password created successfully");
+    const QStringList two = {QStringLiteral("a|||b|||c"), QStringLiteral("d|||e|||")};
+    QTest::newRow("two entries") << two << two
+                                 << created + QStringLiteral("; the 2 entries already in the data file were kept");
+    QTest::newRow("one damaged") << QStringList{QStringLiteral("only a name")}
+                                 << QStringList{QStringLiteral("only a name||||||")}
+                                 << created +
+                                        QStringLiteral("; the entry already in the data file was kept"
+                                                       "; 1 damaged line had missing fields, which were left empty");
+}
+
 void TestGate::createKeepsEntriesOfAFileWithoutPassword()
 {
+    QFETCH(QStringList, entryLines);
+    QFETCH(QStringList, savedLines);
+    QFETCH(QString, status);
     // The first line lost, the entries still there.
     TestProgram p;
-    p.writeVault(vaultFile({QString(), QStringLiteral("a|||b|||c"), QStringLiteral("d|||e|||"), QString()}));
+    p.writeVault(vaultFile(QStringList{QString()} + entryLines + QStringList{QString()}));
     p.start();
     QVERIFY(p.ctx->password.createMode);
     type(p.gate(), QStringLiteral("fresh"), QStringLiteral("fresh"));
     clickOk(p.gate());
-    QCOMPARE(p.vaultBytes(),
-             vaultFile({QStringLiteral("fresh"), QStringLiteral("a|||b|||c"), QStringLiteral("d|||e|||"), QString()}));
-    QCOMPARE(p.listEntries().size(), size_t(2));
-    QCOMPARE(p.status(),
-             QStringLiteral("Password created successfully; the 2 entries already in the data file were kept"));
+    QCOMPARE(p.vaultBytes(), vaultFile(QStringList{QStringLiteral("fresh")} + savedLines + QStringList{QString()}));
+    QCOMPARE(p.listEntries().size(), size_t(entryLines.size()));
+    QCOMPARE(p.status(), status);
+    // Read back, the file gives the same entries under the new password.
+    TestProgram q;
+    q.writeVault(p.vaultBytes());
+    q.startAndUnlock(QStringLiteral("fresh"));
+    QVERIFY(q.listEntries() == p.listEntries());
 }
 
 void TestGate::enterInEitherBoxIsOk()

@@ -217,11 +217,13 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
     p.form1()->cmdWebsite_Click();
     FrmWebsite* browser = p.ctx->windows.frmWebsite;
     QVERIFY(browser && browser->isVisible());
+    const QPointer<FrmSplash> splash = p.ctx->windows.frmSplash;
+    QVERIFY(splash);
     p.form1()->close();
     QCOMPARE(skinService(*p.ctx).stops(), 0);
     // The splash, and its engine, are gone; the service keeps no pointer to them.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!p.ctx->windows.frmSplash);
+    QVERIFY(!splash);
     QVERIFY(!skinService(*p.ctx).startService());
     browser->close();
     QCOMPARE(skinService(*p.ctx).stops(), 1);

@@ -121,22 +121,22 @@ QString EntryListModel::field(int row, int column) const
     return vaultformat::decipheredText(bytesOf(span, column));
 }
 
+QString EntryListModel::shownText(const QString& text)
+{
+    if (text.size() <= kShownCharacters)
+        return text;
+    const qsizetype cut = text.at(kShownCharacters - 1).isHighSurrogate() ? kShownCharacters - 1 : kShownCharacters;
+    return text.left(cut) + QChar(0x2026);
+}
+
 QString EntryListModel::shownField(int row, int column) const
 {
     const Span& span = m_rows[row];
-    QString text;
-    if (isKeptAsIs(span)) {
-        const QString& whole = field(m_keptAsIs[span.start], column);
-        if (whole.size() <= kShownCharacters)
-            return whole;
-        text = whole.left(kShownCharacters);
-    } else {
-        const QByteArrayView bytes = bytesOf(span, column);
-        if (bytes.size() <= kShownCharacters)
-            return vaultformat::decipheredText(bytes);
-        text = vaultformat::decipheredText(bytes.first(kShownCharacters));
-    }
-    return text + QChar(0x2026);
+    if (isKeptAsIs(span))
+        return shownText(field(m_keptAsIs[span.start], column));
+    // Only what is shown is deciphered; one character more tells whether the field goes on.
+    const QByteArrayView bytes = bytesOf(span, column);
+    return shownText(vaultformat::decipheredText(bytes.first(std::min(bytes.size(), kShownCharacters + 1))));
 }
 
 Entry EntryListModel::at(int row) const

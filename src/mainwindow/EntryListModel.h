@@ -34,6 +34,8 @@ public:
     // megabytes does not make the list measure all of it; commands use field() and the whole text.
     QString shownField(int row, int column) const;
     static constexpr qsizetype kShownCharacters = 1000;
+    // Text cut as shownField cuts it, for the other places that show a field.
+    static QString shownText(const QString& text);
     quint64 idAt(int row) const { return m_ids.empty() ? m_firstId + row : m_ids[row]; }
     int rowOfId(quint64 id) const;      // -1 when that entry is gone
     std::vector<Entry> entries() const; // a copy of every row

@@ -176,7 +176,7 @@ void Form1::StatusLine(const QString& text)
     m_statusText = text;
     // The panel cuts the text off at its edge anyway; a field of megabytes from a damaged file
     // would otherwise be measured whole.
-    m_statusPanel->setText(text.left(EntryListModel::kShownCharacters));
+    m_statusPanel->setText(EntryListModel::shownText(text));
 }
 
 QString Form1::statusText() const

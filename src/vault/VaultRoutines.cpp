@@ -64,6 +64,12 @@ QString generalDateText(const QDateTime& now)
            locale.toString(now.time(), timeFormat.trimmed());
 }
 
+QString damagedLinesText(int damaged)
+{
+    return damaged == 1 ? QStringLiteral("; 1 damaged line had missing fields, which were left empty")
+                        : QStringLiteral("; %1 damaged lines had missing fields, which were left empty").arg(damaged);
+}
+
 } // namespace
 
 void CheckVault(AppContext& ctx)
@@ -99,7 +105,7 @@ void LoadVaultEntries(AppContext& ctx)
     form1->list().entries().replaceAll(std::move(contents));
     QString status = QStringLiteral("Loaded ") + QString::number(count) + QStringLiteral(" entries");
     if (damaged > 0)
-        status += QStringLiteral("; %1 damaged lines had missing fields, which were left empty").arg(damaged);
+        status += damagedLinesText(damaged);
     form1->StatusLine(status);
     form1->afterFormLoad();
 }
@@ -116,6 +122,7 @@ bool SaveNewPassword(AppContext& ctx)
         return false;
     vaultformat::FileLines found = vaultformat::readLines(std::move(bytes));
     const int kept = static_cast<int>(found.spans.size());
+    const int damaged = found.damagedLines;
     QByteArray file = vaultformat::passwordOnly(ctx.password.sessionPassword);
     if (kept > 0) {
         EntryListModel& list = form1->list().entries();
@@ -127,8 +134,12 @@ bool SaveNewPassword(AppContext& ctx)
     const auto saved = vaultstorage::saveAtomically(dataPath(ctx), file);
     if (saved.ok) {
         QString status = QStringLiteral("Password created successfully");
-        if (kept > 0)
+        if (kept == 1)
+            status += QStringLiteral("; the entry already in the data file was kept");
+        else if (kept > 1)
             status += QStringLiteral("; the %1 entries already in the data file were kept").arg(kept);
+        if (damaged > 0)
+            status += damagedLinesText(damaged);
         form1->StatusLine(status);
     } else {
         reportSaveFailure(ctx, saved.reason, QStringLiteral("The new master password"));

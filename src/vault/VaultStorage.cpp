@@ -7,9 +7,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <cerrno>
-#include <cstring>
-
 namespace vaultstorage {
 namespace {
 
@@ -30,7 +27,7 @@ Result writeAll(QSaveFile& file, const QByteArray& bytes)
         if (n < 0)
             return failure(file.errorString());
         if (n == 0)
-            return failure(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+            return failure(QStringLiteral("The file system took none of the bytes written."));
         done += n;
     }
     return {};

@@ -10,6 +10,7 @@
 #include "vault/VaultStorage.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -115,7 +116,9 @@ FrmAdd* TestProgram::editor() const
 
 QString TestProgram::status() const
 {
-    return form1() ? form1()->statusText() : QString();
+    // What the user sees in the panel.
+    const QLabel* panel = form1() ? form1()->findChild<QLabel*>(QStringLiteral("StatusPanel1")) : nullptr;
+    return panel ? panel->text() : QString();
 }
 
 std::vector<Entry> TestProgram::listEntries() const

@@ -32,7 +32,7 @@ public:
     Form1* form1() const;
     FrmPass* gate() const;
     FrmAdd* editor() const;
-    QString status() const;
+    QString status() const; // the status panel's text, as shown
     std::vector<Entry> listEntries() const;
     void selectRow(int row0) const;
 
