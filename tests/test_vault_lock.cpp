@@ -76,12 +76,11 @@ void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
     qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
     VaultLock lock;
     const bool claimed = claimVault(*p.ctx, lock);
-    qputenv("XDG_RUNTIME_DIR", runtime);
-    qputenv("TMPDIR", temp);
-    if (temp.isNull())
-        qunsetenv("TMPDIR");
-    if (runtime.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
+    const auto restore = [](const char* name, const QByteArray& value) {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    };
+    restore("XDG_RUNTIME_DIR", runtime);
+    restore("TMPDIR", temp);
 
     QVERIFY(!claimed);
     QCOMPARE(p.fake.programEnd.ends, 1);

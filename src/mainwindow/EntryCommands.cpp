@@ -21,7 +21,7 @@ void Form1::cmdDelete_Click()
     const quint64 id = model.idAt(row - 1);
     const Entry entry = model.at(row - 1);
     // A field of megabytes (a damaged file) is cut, as the box could not show it anyway.
-    const auto shown = [](const QString& field) { return EntryListModel::shownText(field); };
+    const auto shown = &EntryListModel::shownText;
     const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
                          QStringLiteral("Username: ") + shown(entry.username) + QStringLiteral("\r\n") +
                          QStringLiteral("Password: ") + shown(entry.password) + QStringLiteral("\r\n") +

@@ -354,16 +354,13 @@ void EntryListModel::writeTo(vaultformat::FileWriter& writer) const
     const char* text = m_text.constData();
     const qint64 size = m_text.size();
     const auto isSeparator = [&](qint64 at) { return std::memcmp(text + at, vaultformat::kStoredSeparator, 3) == 0; };
-    const auto endsInBar = [&](qint64 fieldEnd, quint32 fieldSize) {
-        return fieldSize > 0 && text[fieldEnd - 1] == vaultformat::kStoredSeparator[0];
-    };
-    // Whether a row lies in the buffer as the file has it, separators and all. A username or
-    // password ending in a bar comes from a damaged line, which the writer gives its own form.
+    // Whether a row lies in the buffer as the file has it, separators and all, and is written
+    // with both (a damaged line may be written with fewer).
     const auto isWhole = [&](const Span& span) {
         const qint64 first = span.start + span.sizes[0];
         const qint64 second = first + 3 + span.sizes[1];
         return !isKeptAsIs(span) && second + 3 <= size && isSeparator(first) && isSeparator(second) &&
-               !endsInBar(first, span.sizes[0]) && !endsInBar(second, span.sizes[1]);
+               vaultformat::separatorsFor(bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2)) == 2;
     };
     const auto rowCount = static_cast<qsizetype>(m_rows.size());
     for (qsizetype row = 0; row < rowCount;) {

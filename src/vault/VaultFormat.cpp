@@ -380,6 +380,19 @@ char* FileWriter::room(qsizetype bytes)
     return at;
 }
 
+int separatorsFor(QByteArrayView username, QByteArrayView password, QByteArrayView location)
+{
+    // A field ending in a bar would run into the separator after it. Such fields only come from
+    // a damaged line, which had no separator after them: written the same way, without it,
+    // the line reads back as it was read.
+    const auto endsInBar = [](QByteArrayView field) { return !field.isEmpty() && field.back() == kCipheredBar; };
+    if (location.isEmpty() && endsInBar(password))
+        return 1;
+    if (location.isEmpty() && password.isEmpty() && endsInBar(username))
+        return 0;
+    return 2;
+}
+
 void FileWriter::add(const Entry& e)
 {
     QByteArray fields;
@@ -394,15 +407,7 @@ void FileWriter::add(const Entry& e)
 
 void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
 {
-    // A field ending in a bar would run into the separator after it. Such fields only come from
-    // a damaged line, which had no separator after them: written the same way, without it,
-    // the line reads back as it was read.
-    const auto endsInBar = [](QByteArrayView field) { return !field.isEmpty() && field.back() == kCipheredBar; };
-    int separators = 2;
-    if (location.isEmpty() && endsInBar(password))
-        separators = 1;
-    else if (location.isEmpty() && password.isEmpty() && endsInBar(username))
-        separators = 0;
+    const int separators = separatorsFor(username, password, location);
     char* to = room(username.size() + password.size() + location.size() + 3 * separators + 2);
     to = std::copy(username.begin(), username.end(), to);
     if (separators > 0) {

@@ -26,8 +26,7 @@ QString VaultLock::lockPathFor(const QString& vaultPath)
 
 bool VaultLock::tryAcquire(const QString& vaultPath)
 {
-    m_path = lockPathFor(vaultPath);
-    m_lock = std::make_unique<QLockFile>(m_path);
+    m_lock = std::make_unique<QLockFile>(lockPathFor(vaultPath));
     m_lock->setStaleLockTime(0); // only a holder that is gone counts as stale, never a slow one
     return m_lock->tryLock(0);
 }

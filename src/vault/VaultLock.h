@@ -15,11 +15,10 @@ public:
     // After a failed tryAcquire: whether another copy holds the lock, rather than the lock file
     // being impossible to create.
     bool heldByOther() const { return m_lock && m_lock->error() == QLockFile::LockFailedError; }
-    QString path() const { return m_path; }
+    QString path() const { return m_lock ? m_lock->fileName() : QString(); }
 
 private:
     std::unique_ptr<QLockFile> m_lock;
-    QString m_path;
 };
 
 // Claims the run's data file. When another copy holds it, or no lock can be made, says so and

@@ -70,6 +70,15 @@ QString damagedLinesText(int damaged)
                         : QStringLiteral("; %1 damaged lines had missing fields, which were left empty").arg(damaged);
 }
 
+// The whole file for the list as it stands, under the run's master password.
+QByteArray listFile(AppContext& ctx)
+{
+    const EntryListModel& list = ctx.windows.form1->list().entries();
+    vaultformat::FileWriter writer(ctx.password.sessionPassword, list.fileBytes());
+    list.writeTo(writer);
+    return writer.finish();
+}
+
 } // namespace
 
 void CheckVault(AppContext& ctx)
@@ -123,14 +132,9 @@ bool SaveNewPassword(AppContext& ctx)
     vaultformat::FileLines found = vaultformat::readLines(std::move(bytes));
     const int kept = static_cast<int>(found.spans.size());
     const int damaged = found.damagedLines;
-    QByteArray file = vaultformat::passwordOnly(ctx.password.sessionPassword);
-    if (kept > 0) {
-        EntryListModel& list = form1->list().entries();
-        list.replaceAll(std::move(found));
-        vaultformat::FileWriter writer(ctx.password.sessionPassword, list.fileBytes());
-        list.writeTo(writer);
-        file = writer.finish();
-    }
+    if (kept > 0)
+        form1->list().entries().replaceAll(std::move(found));
+    const QByteArray file = kept > 0 ? listFile(ctx) : vaultformat::passwordOnly(ctx.password.sessionPassword);
     const auto saved = vaultstorage::saveAtomically(dataPath(ctx), file);
     if (saved.ok) {
         QString status = QStringLiteral("Password created successfully");
@@ -153,11 +157,7 @@ bool SaveNewPassword(AppContext& ctx)
 bool SaveVault(AppContext& ctx)
 {
     Form1* form1 = ctx.windows.form1;
-    const EntryListModel& list = form1->list().entries();
-    vaultformat::FileWriter writer(ctx.password.sessionPassword, list.fileBytes());
-    list.writeTo(writer);
-    const QByteArray bytes = writer.finish();
-    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), bytes);
+    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), listFile(ctx));
     if (!saved.ok) {
         reportSaveFailure(ctx, saved.reason, QStringLiteral("The entries"));
         form1->StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
