@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Keyhaven needs to build, run and test; skips what is installed.
+# Installs the Debian packages Keyhaven needs to build, run and test, and any packages named as
+# arguments; skips what is installed.
 set -euo pipefail
 packages=(g++ make cmake qt6-base-dev qt6-webengine-dev libgl-dev libgtest-dev libbenchmark-dev
-          clang libclang-rt-14-dev clang-format fonts-dejavu-core)
+          clang libclang-rt-14-dev clang-format fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -190,6 +190,8 @@ background() {   # $1 = output, $2 = width, $3 = height, $4 = wave top y
 }
 
 # --------------------------------------------------------------- splash ---
+# The product name, company, web domain and version are drawn by the program from its version
+# information, so a new version never shows an old number.
 make_splash() {
     local w=476 h=316
     background "$TMP/splash-bg.png" $w $h 256
@@ -198,15 +200,9 @@ make_splash() {
         +swap -background none -layers merge +repage "$TMP/logo150s.png"
     "${IM[@]}" "$TMP/splash-bg.png" \
         "$TMP/logo150s.png" -geometry +34+72 -compose over -composite \
-        -fill "$CREAM" -font "$FONT_BOLD" -pointsize 44 -annotate +206+137 'Keyhaven' \
         -fill "$AMBER" -draw 'roundrectangle 208,152 288,155 1.5,1.5' \
         -fill "$TEAL_MIST" -font "$FONT_BOOK" -pointsize 15 \
             -annotate +208+184 'Your passwords, kept close' \
-        -fill "$AMBER_LIGHT" -font "$FONT_BOOK" -pointsize 13 \
-            -annotate +208+210 'by Orrindale' \
-        -fill "$TEAL_MIST" -font "$FONT_BOOK" -pointsize 11 \
-            -gravity southeast -annotate +16+12 'Version 1.0' \
-            -gravity southwest -annotate +16+12 'orrindale.example' \
         -gravity northwest \
         -fill none -stroke '#06222A' -strokewidth 1 -draw "rectangle 0.5,0.5 $((w-1)).5,$((h-1)).5" \
         -stroke '#FFFFFF' -strokewidth 1 -draw "stroke-opacity 0.08 rectangle 1.5,1.5 $((w-2)).5,$((h-2)).5" \
@@ -215,13 +211,13 @@ make_splash() {
 }
 
 # --------------------------------------------------------- about banner ---
+# The program draws the product name over it; 69 pixels high, as its picture box.
 make_about_banner() {
-    local w=497 h=70
+    local w=497 h=69
     background "$TMP/about-bg.png" $w $h 54
     make_logo "$TMP/logo56.png" 56
     "${IM[@]}" "$TMP/about-bg.png" \
         "$TMP/logo56.png" -geometry +12+6 -compose over -composite \
-        -fill "$CREAM" -font "$FONT_BOLD" -pointsize 30 -annotate +80+45 'Keyhaven' \
         -fill "$TEAL_MIST" -font "$FONT_BOOK" -pointsize 12 \
             -gravity east -annotate +18-2 'Your passwords, kept close' \
         -gravity northwest \

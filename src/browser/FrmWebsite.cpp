@@ -7,8 +7,8 @@
 #include "platform/ProgramEnd.h"
 #include "platform/Topmost.h"
 #include "platform/Twips.h"
-#include "presentation/FrmAbout.h"
 #include "presentation/SkinLabel.h"
+#include "presentation/SkinLabelCopies.h"
 #include "presentation/SkinService.h"
 #include "presentation/SkinWindow.h"
 
@@ -31,11 +31,8 @@ constexpr int kStatusBarHeight = 315;
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& tip, const QRect& rect,
                     const char* picture, QSize pictureSize)
 {
-    auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
-    b->setObjectName(QLatin1String(name));
+    QPushButton* b = makeButton(parent, name, caption, rect, picture, pictureSize);
     b->setToolTip(tip);
-    b->setIconSize(pictureSize);
-    b->setGeometry(rect);
     return b;
 }
 
@@ -106,6 +103,7 @@ void FrmWebsite::formLoad()
     InitProductIdentity(m_ctx);
     auto* panel2 = new QLabel(m_statusBar1);
     panel2->setObjectName(QStringLiteral("Panel2"));
+    panel2->setFont(m_panels[0]->font());
     m_statusBar1->addWidget(panel2);
     m_panels.push_back(panel2);
     setWindowTitle(m_ctx.identity.companyWebsite);

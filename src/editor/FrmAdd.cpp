@@ -20,14 +20,6 @@
 
 namespace {
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect, const char* picture)
-{
-    auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(rect);
-    return b;
-}
-
 void label(QWidget* parent, const char* name, const QString& text, const QRect& rect)
 {
     auto* l = new SkinLabel(text, parent);
@@ -40,6 +32,7 @@ QLineEdit* textBox(QWidget* parent, const char* name, const QRect& rect)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
+    box->setFont(verdana());
     box->setGeometry(rect);
     return box;
 }
@@ -56,8 +49,9 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
     setFixedSize(twipsSize(4680, 2610));
 
     // Created in tab order, so the window opens with the focus on Cancel.
-    m_cmdDelete = button(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
-    m_cmdAdd = button(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
+    m_cmdDelete =
+        makeButton(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
+    m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
     label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
     m_txtUsername = textBox(this, "txtUsername", twipsRect(1320, 60, 3255, 315));
     label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));

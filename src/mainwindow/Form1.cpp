@@ -32,10 +32,7 @@ constexpr std::array<QRect, 3> kCopyButtons = {QRect(60, 1140, 2355, 795), QRect
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips, const char* picture)
 {
-    auto* b = new PictureButton(caption, QStringLiteral(":/images/") + QLatin1String(picture), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
-    return b;
+    return makeButton(parent, name, caption, twipsRect(twips.x(), twips.y(), twips.width(), twips.height()), picture);
 }
 
 } // namespace

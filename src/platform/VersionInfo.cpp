@@ -2,6 +2,11 @@
 
 #include "VersionInfoData.h"
 
+QString versionText(int major, int minor)
+{
+    return QString::number(major) + QLatin1Char('.') + QString::number(minor);
+}
+
 VersionInfo builtInVersionInfo()
 {
     return {QStringLiteral(KEYHAVEN_PRODUCT_NAME), QStringLiteral(KEYHAVEN_COMPANY_NAME),

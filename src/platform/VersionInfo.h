@@ -10,6 +10,9 @@ struct VersionInfo {
     int minor = 0;
 };
 
+// "major.minor" in plain decimal numbers: "1.0" for version 1.00.
+QString versionText(int major, int minor);
+
 // The version information built into this executable.
 VersionInfo builtInVersionInfo();
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/WindowControls.h"
+
 #include <QPointer>
 #include <QScreen>
 #include <QVariant>
@@ -19,8 +21,11 @@ W* loadWindow(QPointer<W>& slot, Make make)
     if (!slot) {
         W* window = make();
         window->setAttribute(Qt::WA_DeleteOnClose);
-        slot = window; // loaded from here on, also while its load step runs
+        settleControls(window); // fonts are best fixed before a style sheet sees the controls
+        slot = window;          // loaded from here on, also while its load step runs
         window->formLoad();
+        if (slot == window)
+            settleControls(window);
     }
     return slot.data();
 }

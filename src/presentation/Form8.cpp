@@ -1,6 +1,7 @@
 #include "presentation/Form8.h"
 
 #include "app/AppContext.h"
+#include "platform/Fonts.h"
 #include "platform/SettingsStore.h"
 #include "platform/Topmost.h"
 #include "platform/Twips.h"
@@ -38,6 +39,7 @@ Form8::Form8(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSi
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     setWindowFlag(Qt::WindowCloseButtonHint, true);
     setFixedSize(twipsSize(10290, 7920));
+    setFont(verdana());
     m_rtf1 = new QTextEdit(this);
     m_rtf1->setObjectName(QStringLiteral("rtf1"));
     m_rtf1->setReadOnly(true);

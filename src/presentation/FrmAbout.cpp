@@ -3,8 +3,9 @@
 #include "app/AppContext.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
-#include "presentation/ControlTypeName.h"
+#include "presentation/NamedPictures.h"
 #include "presentation/SkinLabel.h"
+#include "presentation/SkinLabelCopies.h"
 #include "presentation/SkinWindow.h"
 
 #include <QCloseEvent>
@@ -24,30 +25,6 @@ L* label(QWidget* parent, const char* name, const QRect& rect, double points, co
 
 } // namespace
 
-QString versionText(int major, int minor)
-{
-    return QString::number(major) + QLatin1Char('.') + QString::number(minor);
-}
-
-void copyPlainLabelsToSkinLabels(QWidget* window, std::vector<SkinLabel*>& array)
-{
-    QWidget* container = array.front()->parentWidget();
-    const QList<QWidget*> controls = window->findChildren<QWidget*>(); // snapshot: copies come after
-    for (QWidget* control : controls) {
-        if (controlTypeName(control) != QLatin1String("Label") || control->parentWidget() != container)
-            continue;
-        const auto* plain = static_cast<QLabel*>(control);
-        auto* copy = new SkinLabel(QString(), container);
-        copy->setObjectName(QStringLiteral("SkinLabel1_%1").arg(array.size()));
-        copy->setGeometry(plain->geometry());
-        copy->setFont(plain->font());
-        copy->setText(plain->text());
-        copy->setVisible(!plain->isHidden());
-        copy->raise(); // lies over the plain label
-        array.push_back(copy);
-    }
-}
-
 FrmAbout::FrmAbout(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("frmAbout"));
@@ -61,7 +38,7 @@ FrmAbout::FrmAbout(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindow
     picture->setGeometry(twipsRect(0, 0, 7515, 1035));
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     picture->setAutoFillBackground(true);
-    picture->setPixmap(QPixmap(QStringLiteral(":/images/about-banner.jpg")));
+    picture->setPixmap(aboutBanner(QPixmap(QStringLiteral(":/images/about-banner.jpg")), ctx.version));
     label<SkinLabel>(this, "Label1", twipsRect(120, 1200, 7095, 435), 14.25);
     label<QLabel>(this, "Label2", twipsRect(180, 1680, 2295, 315), 12, QStringLiteral("Version:"));
     label<SkinLabel>(this, "lblVersion", twipsRect(2580, 1680, 4635, 315), 12);

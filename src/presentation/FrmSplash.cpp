@@ -6,6 +6,7 @@
 #include "mainwindow/Form1.h"
 #include "platform/Twips.h"
 #include "platform/WindowRegistry.h"
+#include "presentation/NamedPictures.h"
 #include "presentation/SkinWindow.h"
 
 #include <QCloseEvent>
@@ -20,7 +21,7 @@ FrmSplash::FrmSplash(AppContext& ctx) : QWidget(nullptr, Qt::SplashScreen | Qt::
     m_image1->setProperty("controlTypeName", QStringLiteral("Image"));
     m_image1->setScaledContents(true);
     m_image1->setGeometry(twipsRect(0, 0, 7170, 4770));
-    const QPixmap picture(QStringLiteral(":/images/splash.jpg"));
+    const QPixmap picture = splashPicture(QPixmap(QStringLiteral(":/images/splash.jpg")), ctx.version);
     if (!picture.isNull()) {
         m_image1->setPixmap(picture);
         m_image1->resize(picture.size());

@@ -1,5 +1,6 @@
 #include "presentation/SkinEngine.h"
 
+#include <QApplication>
 #include <QFile>
 
 bool SkinEngine::load(const QString& path)
@@ -61,8 +62,26 @@ qint32 SkinEngine::SkinPanelColor() const
 void SkinEngine::ApplyToWindow(qint32 handle) const
 {
     const SkinFile& s = skin();
-    QWidget* window = QWidget::find(static_cast<WId>(static_cast<quint32>(handle)));
-    if (!window || !window->isWindow())
+    // Handles are pointers of 64 bits on some platforms, so the lookup compares the 32 bits that
+    // the call carries with each window's handle cut the same way.
+    QWidget* window =
+        windowWithHandle(handle, QApplication::topLevelWidgets(), [](const QWidget* w) { return w->internalWinId(); });
+    if (!window)
         throw SkinError("no window has the handle " + std::to_string(handle));
     window->setStyleSheet(s.windowStyle);
+}
+
+QWidget* SkinEngine::windowWithHandle(qint32 handle, const QList<QWidget*>& windows,
+                                      const std::function<WId(const QWidget*)>& nativeHandle)
+{
+    QWidget* found = nullptr;
+    for (QWidget* w : windows) {
+        const WId id = nativeHandle(w);
+        if (id == 0 || static_cast<qint32>(static_cast<quint32>(id & 0xFFFFFFFFu)) != handle)
+            continue;
+        if (found)
+            return nullptr; // two windows share these 32 bits: neither is meant for sure
+        found = w;
+    }
+    return found;
 }

@@ -2,6 +2,7 @@
 #include "presentation/SkinFile.h"
 
 #include <QWidget>
+#include <functional>
 #include <stdexcept>
 
 // Raised by every engine operation that cannot be done.
@@ -25,6 +26,11 @@ public:
 
     // Gives the window with this handle the skin's look.
     void ApplyToWindow(qint32 handle) const;
+
+    // The one window among these whose native handle, cut to the 32 bits that the calls carry,
+    // is this handle; null when none or more than one is. Exact whatever the handles' width.
+    static QWidget* windowWithHandle(qint32 handle, const QList<QWidget*>& windows,
+                                     const std::function<WId(const QWidget*)>& nativeHandle);
 
     static qint32 toRgbValue(const QColor& colour);
     static QColor fromRgbValue(qint32 value);

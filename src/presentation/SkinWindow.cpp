@@ -1,6 +1,7 @@
 #include "presentation/SkinWindow.h"
 
 #include "app/AppContext.h"
+#include "platform/WindowControls.h"
 #include "platform/WindowRegistry.h"
 #include "presentation/ControlTypeName.h"
 #include "presentation/FrmSplash.h"
@@ -13,7 +14,26 @@
 
 namespace {
 
-// Sets a colour property by name and shows it through the control's palette.
+// A style of the control's own that paints it in its colour properties. A window's style sheet
+// overrides palettes, so the palette alone would never reach the screen.
+QString colourStyle(const QWidget* control, bool isButton)
+{
+    const QString selector = QLatin1String(control->metaObject()->className());
+    const QVariant back = control->property("BackColor");
+    const QVariant fore = control->property("ForeColor");
+    QString declarations;
+    if (back.isValid())
+        declarations += QStringLiteral("background-color: %1;").arg(SkinEngine::fromRgbValue(back.toInt()).name());
+    if (fore.isValid())
+        declarations += QStringLiteral(" color: %1;").arg(SkinEngine::fromRgbValue(fore.toInt()).name());
+    QString style = QStringLiteral("%1 { %2 }").arg(selector, declarations);
+    if (isButton && back.isValid()) // a pressed button still looks pressed
+        style += QStringLiteral(" %1:pressed { background-color: %2; }")
+                     .arg(selector, SkinEngine::fromRgbValue(back.toInt()).darker(112).name());
+    return style;
+}
+
+// Sets a colour property by name and shows it, through the control's palette and its own style.
 void setColourProperty(QWidget* control, const char* property, qint32 value)
 {
     control->setProperty(property, value);
@@ -21,13 +41,15 @@ void setColourProperty(QWidget* control, const char* property, qint32 value)
     const QString type = controlTypeName(control);
     QPalette palette = control->palette();
     const bool back = qstrcmp(property, "BackColor") == 0;
-    if (type == QLatin1String("CommandButton"))
+    const bool isButton = type == QLatin1String("CommandButton");
+    if (isButton)
         palette.setColor(back ? QPalette::Button : QPalette::ButtonText, colour);
     else if (type == QLatin1String("PictureBox"))
         palette.setColor(back ? QPalette::Window : QPalette::WindowText, colour);
     else
         palette.setColor(back ? QPalette::Base : QPalette::Text, colour);
     control->setPalette(palette);
+    control->setStyleSheet(colourStyle(control, isButton));
 }
 
 void skinSteps(AppContext& ctx, QWidget* window)
@@ -40,6 +62,7 @@ void skinSteps(AppContext& ctx, QWidget* window)
     const qint32 panel = engine.SkinPanelColor();
     ApplySkinColors(window, back, fore, panel);
     engine.ApplyToWindow(static_cast<qint32>(window->winId()));
+    settleControls(window); // a style sheet may change fonts and stacking
 }
 
 // Puts a window back to the platform's look, so that no window is left half-styled.
@@ -50,6 +73,7 @@ void unskin(QWidget* window)
         if (control->property("BackColor").isValid() || control->property("ForeColor").isValid()) {
             control->setProperty("BackColor", QVariant());
             control->setProperty("ForeColor", QVariant());
+            control->setStyleSheet(QString());
             control->setPalette(QPalette());
         }
     }

@@ -4,9 +4,11 @@
 #include "mainwindow/Form1.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PictureButton.h"
 #include "platform/ProgramEnd.h"
 #include "platform/Topmost.h"
 #include "platform/Twips.h"
+#include "platform/WindowControls.h"
 #include "presentation/SkinLabel.h"
 #include "presentation/SkinWindow.h"
 #include "vault/VaultFormat.h"
@@ -26,19 +28,9 @@ QLineEdit* passwordBox(QWidget* parent, const char* name)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
-    box->setEchoMode(QLineEdit::Password);
+    showPasswordAs(box, QLatin1Char('*'));
     box->setFont(verdana());
     return box;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& rect)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFont(verdana());
-    b->setAutoDefault(true); // Enter clicks the focused button, as Space does
-    b->setGeometry(rect);
-    return b;
 }
 
 } // namespace
@@ -50,6 +42,7 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     setWindowFlag(Qt::WindowCloseButtonHint, true);
     setFixedSize(twipsSize(kClientWidth, 1800));
+    setFont(verdana());
 
     // Created in tab order; the labels take no focus.
     m_skinLabel1 = new SkinLabel(QStringLiteral("Please enter your password"), this);
@@ -57,8 +50,8 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
     m_skinLabel1->setGeometry(twipsRect(120, 60, 6615, 315));
     m_skinLabel1->setWordWrap(true);
     m_skinLabel1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_cmdOK = button(this, "cmdOK", QStringLiteral("Ok"), twipsRect(4500, 1260, 1095, 495));
-    m_cmdCancel = button(this, "cmdCancel", QStringLiteral("Cancel"), twipsRect(5700, 1260, 1035, 495));
+    m_cmdOK = makeButton(this, "cmdOK", QStringLiteral("Ok"), twipsRect(4500, 1260, 1095, 495));
+    m_cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twipsRect(5700, 1260, 1035, 495));
     m_txtPass = passwordBox(this, "txtPass");
     m_txtPass->setGeometry(twipsRect(1740, 480, 4995, 315));
     m_skinLabel2 = new SkinLabel(QStringLiteral("Password:"), this);

@@ -1,10 +1,13 @@
 #include "support/TestProgram.h"
 
+#include "browser/FrmWebsite.h"
 #include "editor/FrmAdd.h"
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/Form1.h"
 #include "platform/CodePage.h"
 #include "platform/WindowRegistry.h"
+#include "presentation/Form8.h"
+#include "presentation/FrmAbout.h"
 #include "vault/FrmPass.h"
 #include "vault/LineCipher.h"
 #include "vault/VaultStorage.h"
@@ -97,6 +100,45 @@ void TestProgram::startWithEntries(const QStringList& entryLines)
 {
     writeVault(savedVault(entryLines));
     startAndUnlock();
+}
+
+QStringList TestProgram::windowNames()
+{
+    return {QStringLiteral("gate verify"), QStringLiteral("gate create"), QStringLiteral("main"),
+            QStringLiteral("editor"),      QStringLiteral("browser"),     QStringLiteral("help"),
+            QStringLiteral("about")};
+}
+
+QWidget* TestProgram::openWindow(const QString& name)
+{
+    if (name.startsWith(QLatin1String("gate"))) {
+        if (name == QLatin1String("gate verify"))
+            writeVault(savedVault({}));
+        start();
+        return gate();
+    }
+    ctx->homePage = QStringLiteral("about:blank");
+    QFile help(folder() + QStringLiteral("/Help.rtf"));
+    if (!help.open(QIODevice::WriteOnly) || help.write("{\\rtf1\\ansi {\\b Help} text\\par}") < 0)
+        qFatal("cannot write the test help");
+    help.close();
+    startWithEntries(
+        {QStringLiteral("alice|||Tr0ub4dor&3|||www.example.com"), QStringLiteral("bob|||correct horse|||C:\\Data")});
+    if (name == QLatin1String("main"))
+        return form1();
+    if (name == QLatin1String("editor"))
+        form1()->cmdAdd_Click();
+    else if (name == QLatin1String("browser"))
+        form1()->cmdWebsite_Click();
+    else if (name == QLatin1String("help"))
+        form1()->viewHelp();
+    else if (name == QLatin1String("about"))
+        form1()->about();
+    const QHash<QString, QWidget*> windows = {{QStringLiteral("editor"), ctx->windows.frmAdd},
+                                              {QStringLiteral("browser"), ctx->windows.frmWebsite},
+                                              {QStringLiteral("help"), ctx->windows.form8},
+                                              {QStringLiteral("about"), ctx->windows.frmAbout}};
+    return windows.value(name);
 }
 
 Form1* TestProgram::form1() const

@@ -29,6 +29,11 @@ public:
     // Starts unlocked on a file with the master password "master" and these plain entry lines.
     void startWithEntries(const QStringList& entryLines);
 
+    // Opens one window as a user reaches it, on a fresh run: "gate verify", "gate create",
+    // "main" (two entries), "editor", "browser" (on a blank page), "help", "about".
+    QWidget* openWindow(const QString& name);
+    static QStringList windowNames();
+
     Form1* form1() const;
     FrmPass* gate() const;
     FrmAdd* editor() const;
