@@ -5,6 +5,7 @@
 #include "presentation/Form8.h"
 #include "presentation/FrmAbout.h"
 #include "presentation/FrmSplash.h"
+#include "presentation/NamedPictures.h"
 #include "presentation/SkinLabel.h"
 #include "support/TestProgram.h"
 #include "vault/FrmPass.h"
@@ -58,6 +59,7 @@ private slots:
     void helpCheckBoxWritesSetting();
     void helpMissingShowsNothing();
     void aboutTexts();
+    void picturesShowTheVersionInformation();
     void aboutCopiesPlainLabelsOncePerLoad();
 };
 
@@ -209,6 +211,34 @@ void TestPresentation::aboutTexts()
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblCompany"))->text(), QStringLiteral("Orrindale"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblWebsite"))->text(), QStringLiteral("orrindale.example"));
     }
+}
+
+void TestPresentation::picturesShowTheVersionInformation()
+{
+    // The same pictures under two versions and names differ where those are drawn, and only there.
+    QImage splash[2], banner[2];
+    for (int i = 0; i < 2; ++i) {
+        VersionInfo version = builtInVersionInfo();
+        if (i == 1) {
+            version.productName = QStringLiteral("Keyhaven Pro");
+            version.minor = 12;
+        }
+        splash[i] = splashPicture(QPixmap(QStringLiteral(":/images/splash.jpg")), version).toImage();
+        banner[i] = aboutBanner(QPixmap(QStringLiteral(":/images/about-banner.jpg")), version).toImage();
+    }
+    QCOMPARE(splash[0].size(), QSize(476, 316));
+    const QRect versionCorner(340, 280, 130, 30), nameArea(200, 95, 270, 50), shield(40, 70, 150, 160);
+    QVERIFY(splash[0].copy(versionCorner) != splash[1].copy(versionCorner));
+    QVERIFY(splash[0].copy(nameArea) != splash[1].copy(nameArea));
+    QCOMPARE(splash[0].copy(shield), splash[1].copy(shield));
+    QVERIFY(banner[0] != banner[1]);
+    // The banner fills its picture box exactly.
+    TestProgram p;
+    p.startAndUnlock();
+    p.form1()->about();
+    auto* box = p.ctx->windows.frmAbout->findChild<QLabel*>(QStringLiteral("Picture1"));
+    QCOMPARE(banner[0].height(), box->height());
+    QCOMPARE(box->pixmap().size(), QSize(497, 69));
 }
 
 void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
