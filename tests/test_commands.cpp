@@ -6,8 +6,11 @@
 #include "support/TestProgram.h"
 
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -34,6 +37,7 @@ class TestCommands : public QObject {
 private slots:
     void goToTarget_data();
     void goToTarget();
+    void desktopShellOpensWhatUserMeans();
     void goToOpensSelectedLocation();
     void copy_data();
     void copy();
@@ -68,6 +72,12 @@ void TestCommands::goToTarget_data()
                                        << "http://mybiz";
     QTest::newRow("empty") << ""
                            << "";
+    QTest::newRow("pasted blank after a web address") << "www.trail.com "
+                                                      << "http://www.trail.com";
+    QTest::newRow("blanks and a line end around a path") << "  C:\\Data\n"
+                                                         << "C:\\Data";
+    QTest::newRow("blanks only") << "   "
+                                 << "";
 }
 
 void TestCommands::goToTarget()
@@ -90,6 +100,42 @@ void TestCommands::goToOpensSelectedLocation()
     p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_3"))->trigger();
     QCOMPARE(p.fake.shell.opened, (QStringList{QStringLiteral("http://www.x.test"), QString()}));
     QCOMPARE(p.status(), QStringLiteral("Opening Location..."));
+    // When nothing opens it, the status line says so instead.
+    p.fake.shell.answer = Result::failure(QStringLiteral("no program on this computer opens it"));
+    p.selectRow(0);
+    p.form1()->cmdGoto_Click();
+    QCOMPARE(p.status(), QStringLiteral("Could not open the location \"http://www.x.test\": no program on this "
+                                        "computer opens it"));
+}
+
+// Takes the addresses that the desktop would open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+void TestCommands::desktopShellOpensWhatUserMeans()
+{
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "open");
+    QTemporaryDir folder;
+    DesktopShell shell;
+    QVERIFY(shell.open(QString()).ok);
+    QVERIFY(shell.open(folder.path()).ok);
+    QVERIFY(shell.open(QStringLiteral("http://www.x.test")).ok);
+    const Result missing = shell.open(QStringLiteral("no such folder/anywhere"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QCOMPARE(recorder.urls, (QList<QUrl>{QUrl::fromLocalFile(QDir::homePath()), QUrl::fromLocalFile(folder.path()),
+                                         QUrl(QStringLiteral("http://www.x.test"))}));
+    QVERIFY(!missing.ok);
+    QVERIFY2(missing.reason.contains(QDir::home().filePath(QStringLiteral("no such folder/anywhere"))) &&
+                 missing.reason.endsWith(QLatin1String("does not exist")),
+             qPrintable(missing.reason));
 }
 
 void TestCommands::copy_data()

@@ -1,4 +1,5 @@
 #include "app/AppContext.h"
+#include "platform/Accessibility.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramEnd.h"
 #include "platform/SettingsStore.h"
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the browser engine needs it
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the program ends only where it says so
+    installAccessibility();
 
     const VersionInfo version = builtInVersionInfo();
     QApplication::setApplicationName(version.productName);

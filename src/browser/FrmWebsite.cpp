@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "browser/BrowserLayout.h"
+#include "platform/Accessibility.h"
 #include "platform/Fonts.h"
 #include "platform/PictureButton.h"
 #include "platform/ProgramEnd.h"
@@ -58,6 +59,7 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
                         twipsRect(5460, 240, 795, 315), "go.png", {46, 16});
     m_text1 = new QLineEdit(m_frmBrowser);
     m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setAccessibleName(QStringLiteral("URL"));
     m_text1->setGeometry(twipsRect(540, 240, 4875, 315));
     auto* forward = button(m_frmBrowser, "Command5", QStringLiteral("Forward"), QStringLiteral("forward"),
                            twipsRect(1620, 600, 1000, 435), "forward.png", {24, 24});
@@ -75,6 +77,7 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     templ->setObjectName(QStringLiteral("SkinLabel1_0"));
     templ->setGeometry(twipsRect(3180, 6840, 555, 135));
     templ->hide();
+    hideFromScreenReaders(templ);
     m_skinLabel1.push_back(templ);
     for (QWidget* w : m_frmBrowser->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         w->setFont(regular);

@@ -5,6 +5,7 @@
 #include "mainwindow/Form1.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OneLineBox.h"
 #include "platform/PictureButton.h"
 #include "platform/Twips.h"
 #include "platform/WindowRegistry.h"
@@ -28,10 +29,12 @@ void label(QWidget* parent, const char* name, const QString& text, const QRect& 
     l->setGeometry(rect);
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, const QRect& rect)
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& label, const QRect& rect)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(label);
+    keepOneLine(box);
     box->setFont(verdana());
     box->setGeometry(rect);
     return box;
@@ -53,11 +56,11 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
         makeButton(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
     m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
     label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
-    m_txtUsername = textBox(this, "txtUsername", twipsRect(1320, 60, 3255, 315));
+    m_txtUsername = textBox(this, "txtUsername", QStringLiteral("Username"), twipsRect(1320, 60, 3255, 315));
     label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
-    m_txtPassword = textBox(this, "txtPassword", twipsRect(1320, 480, 3255, 315));
+    m_txtPassword = textBox(this, "txtPassword", QStringLiteral("Password"), twipsRect(1320, 480, 3255, 315));
     label(this, "SkinLabel3", QStringLiteral("Website:"), twipsRect(120, 960, 1155, 255));
-    m_txtWebsite = textBox(this, "txtWebsite", twipsRect(1320, 900, 3255, 315));
+    m_txtWebsite = textBox(this, "txtWebsite", QStringLiteral("Website"), twipsRect(1320, 900, 3255, 315));
     setTabOrder(m_cmdDelete, m_cmdAdd);
     setTabOrder(m_cmdAdd, m_txtUsername);
     setTabOrder(m_txtUsername, m_txtPassword);
@@ -123,11 +126,13 @@ void FrmAdd::cmdAdd_Click()
     Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
     const EntryEditRequest& request = m_ctx.editRequest;
     // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
-    const int row = request.mode == QLatin1String("Add") ? -1 : model.rowOfId(request.rowId);
-    if (row >= 0)
+    int row = request.mode == QLatin1String("Add") ? -1 : model.rowOfId(request.rowId);
+    if (row >= 0) {
         model.setEntry(row, std::move(entry));
-    else
-        model.append(std::move(entry));
+    } else {
+        row = model.append(std::move(entry));
+    }
+    main->list().scrollTo(model.index(row, 0)); // the user sees the entry just saved
     if (SaveVault(m_ctx))
         main->StatusLine(QStringLiteral("Added new entry.  Data saved."));
     unloadWindow(m_ctx.windows.frmAdd);

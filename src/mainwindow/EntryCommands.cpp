@@ -58,7 +58,11 @@ void Form1::cmdGoto_Click()
     if (row == 0)
         return StatusLine(QStringLiteral("You must first select an entry to go to."));
     StatusLine(QStringLiteral("Opening Location..."));
-    m_ctx.platform.shell.open(goToTarget(m_lstPass->entries().at(row - 1).location));
+    const QString target = goToTarget(m_lstPass->entries().at(row - 1).location);
+    const Result opened = m_ctx.platform.shell.open(target);
+    if (!opened.ok)
+        StatusLine(QStringLiteral("Could not open the location \"%1\": %2")
+                       .arg(EntryListModel::shownText(target), opened.reason));
 }
 
 void Form1::cmdWebsite_Click()

@@ -60,6 +60,7 @@ Form1::Form1(AppContext& ctx) : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsF
     m_cmdWebsite = button(client, "cmdWebsite", QString(), {4860, 60, 4095, 1035}, "website.png");
     m_lstPass = new EntryListView(client);
     m_lstPass->setObjectName(QStringLiteral("lstPass"));
+    m_lstPass->setAccessibleName(QStringLiteral("Entries"));
     m_lstPass->setGeometry(twipsRect(60, 1980, 8895, 4215));
     m_cmdCopy[0] = button(client, "cmdCopy_0", QStringLiteral("Copy Username"), kCopyButtons[0], "copy-user.png");
     m_cmdGoto = button(client, "cmdGoto", QStringLiteral("Go To"), {3660, 60, 1155, 1035}, "goto.png");

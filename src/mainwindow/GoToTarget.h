@@ -5,5 +5,6 @@
 // or "www" anywhere, case ignored.
 bool isWebAddress(QStringView location);
 
-// What Go To opens: a web address without "http://" or "https://" anywhere gets "http://" in front.
+// What Go To opens: the location without the blanks around it; a web address without "http://"
+// or "https://" anywhere gets "http://" in front.
 QString goToTarget(const QString& location);

@@ -59,9 +59,11 @@ public:
 
 void keepFonts(QWidget* window)
 {
-    auto* keeper = window->findChild<FontKeeper*>(QString(), Qt::FindDirectChildrenOnly);
+    const QString keeperName = QStringLiteral("fontKeeper");
+    QObject* keeper = window->findChild<QObject*>(keeperName, Qt::FindDirectChildrenOnly);
     if (!keeper) {
         keeper = new FontKeeper(window);
+        keeper->setObjectName(keeperName);
         window->setProperty(kTableFont, window->font());
         window->installEventFilter(keeper);
     }

@@ -43,6 +43,7 @@ Form8::Form8(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSi
     m_rtf1 = new QTextEdit(this);
     m_rtf1->setObjectName(QStringLiteral("rtf1"));
     m_rtf1->setReadOnly(true);
+    m_rtf1->setAccessibleName(QStringLiteral("Readme/Help"));
     m_rtf1->setGeometry(twipsRect(0, 0, 10275, 7515));
     m_check1 = new QCheckBox(QStringLiteral("Show at Startup"), this);
     m_check1->setObjectName(QStringLiteral("Check1"));

@@ -1,6 +1,7 @@
 #include "presentation/FrmAbout.h"
 
 #include "app/AppContext.h"
+#include "platform/Accessibility.h"
 #include "platform/Fonts.h"
 #include "platform/Twips.h"
 #include "presentation/NamedPictures.h"
@@ -50,6 +51,7 @@ FrmAbout::FrmAbout(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindow
     templ->setObjectName(QStringLiteral("SkinLabel1_0"));
     templ->setGeometry(twipsRect(480, 2940, 555, 195));
     templ->hide();
+    hideFromScreenReaders(templ);
     m_skinLabel1.push_back(templ);
 }
 

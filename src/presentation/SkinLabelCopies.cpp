@@ -1,5 +1,6 @@
 #include "presentation/SkinLabelCopies.h"
 
+#include "platform/Accessibility.h"
 #include "platform/WindowControls.h"
 #include "presentation/ControlTypeName.h"
 #include "presentation/SkinLabel.h"
@@ -19,6 +20,7 @@ void copyPlainLabelsToSkinLabels(QWidget* window, std::vector<SkinLabel*>& array
         copy->setText(plain->text());
         copy->setVisible(!plain->isHidden());
         stackDirectlyAbove(copy, control); // lies over the plain label, under the other controls
+        hideFromScreenReaders(control);    // the copy reads its text
         array.push_back(copy);
     }
 }

@@ -4,6 +4,7 @@
 #include "mainwindow/Form1.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBoxes.h"
+#include "platform/OneLineBox.h"
 #include "platform/PictureButton.h"
 #include "platform/ProgramEnd.h"
 #include "platform/Topmost.h"
@@ -24,10 +25,12 @@ namespace {
 constexpr int kClientWidth = 6825;
 constexpr int kFrameHeight = 405; // title bar and borders of a fixed single frame, in twips
 
-QLineEdit* passwordBox(QWidget* parent, const char* name)
+QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& label)
 {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(label);
+    keepOneLine(box);
     showPasswordAs(box, QLatin1Char('*'));
     box->setFont(verdana());
     return box;
@@ -52,12 +55,12 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
     m_skinLabel1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_cmdOK = makeButton(this, "cmdOK", QStringLiteral("Ok"), twipsRect(4500, 1260, 1095, 495));
     m_cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twipsRect(5700, 1260, 1035, 495));
-    m_txtPass = passwordBox(this, "txtPass");
+    m_txtPass = passwordBox(this, "txtPass", QStringLiteral("Password"));
     m_txtPass->setGeometry(twipsRect(1740, 480, 4995, 315));
     m_skinLabel2 = new SkinLabel(QStringLiteral("Password:"), this);
     m_skinLabel2->setObjectName(QStringLiteral("SkinLabel2"));
     m_skinLabel2->setGeometry(twipsRect(120, 540, 915, 255));
-    m_txtPass2 = passwordBox(this, "txtPass2");
+    m_txtPass2 = passwordBox(this, "txtPass2", QStringLiteral("Retype Password"));
     m_txtPass2->setGeometry(twipsRect(1740, 2400, 4995, 315));
     m_skinLabel3 = new SkinLabel(QStringLiteral("Retype Password:"), this);
     m_skinLabel3->setObjectName(QStringLiteral("SkinLabel3"));

@@ -1,14 +1,13 @@
 #pragma once
+#include "platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
 // The file side of the vault: finding, creating, reading and atomically replacing data.enc.
 namespace vaultstorage {
 
-struct Result {
-    bool ok = true;
-    QString reason; // why it failed, in words for the user
-};
+using Result = ::Result;
 
 QString vaultPath(const QString& programFolder);
 

@@ -43,7 +43,12 @@ public:
 class RecordingShell final : public Shell {
 public:
     QStringList opened;
-    void open(const QString& target) override { opened.append(target); }
+    Result answer; // what every open reports
+    Result open(const QString& target) override
+    {
+        opened.append(target);
+        return answer;
+    }
 };
 
 struct FakePlatform {

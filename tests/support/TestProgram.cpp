@@ -4,6 +4,7 @@
 #include "editor/FrmAdd.h"
 #include "mainwindow/EntryListView.h"
 #include "mainwindow/Form1.h"
+#include "platform/Accessibility.h"
 #include "platform/CodePage.h"
 #include "platform/WindowRegistry.h"
 #include "presentation/Form8.h"
@@ -37,6 +38,7 @@ TestProgram::TestProgram()
 {
     static const bool installed = [] {
         g_previousHandler = qInstallMessageHandler(quietOffscreenWarnings);
+        installAccessibility();
         return true;
     }();
     Q_UNUSED(installed);
