@@ -1,0 +1,203 @@
+// What a person does: a screen reader reads each box by its label and each text once; pasted
+// line breaks stay out of one-line boxes; a saved entry is in view.
+#include "editor/FrmAdd.h"
+#include "mainwindow/EntryListView.h"
+#include "mainwindow/Form1.h"
+#include "support/TestProgram.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+struct Heard {
+    QAccessible::Role role;
+    QString name;
+};
+
+// What a screen reader is shown below an object: every node that is not invisible.
+void listen(QAccessibleInterface* node, QList<Heard>& heard)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface* child = node->child(i);
+        if (!child || child->state().invisible)
+            continue;
+        heard.append({child->role(), child->text(QAccessible::Name)});
+        listen(child, heard);
+    }
+}
+
+} // namespace
+
+class TestDesktopUse : public QObject {
+    Q_OBJECT
+private slots:
+    void screenReadersHearEachLabelOnce_data();
+    void screenReadersHearEachLabelOnce();
+    void pastedLineBreaksStayOut_data();
+    void pastedLineBreaksStayOut();
+    void entriesWithLineBreaksSaveUnchanged();
+    void savedEntryIsInView();
+};
+
+void TestDesktopUse::screenReadersHearEachLabelOnce_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const QString& name : TestProgram::windowNames())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void TestDesktopUse::screenReadersHearEachLabelOnce()
+{
+    QFETCH(QString, window);
+    const QHash<QString, QString> boxNames = {{QStringLiteral("txtPass"), QStringLiteral("Password")},
+                                              {QStringLiteral("txtPass2"), QStringLiteral("Retype Password")},
+                                              {QStringLiteral("txtUsername"), QStringLiteral("Username")},
+                                              {QStringLiteral("txtPassword"), QStringLiteral("Password")},
+                                              {QStringLiteral("txtWebsite"), QStringLiteral("Website")},
+                                              {QStringLiteral("Text1"), QStringLiteral("URL")},
+                                              {QStringLiteral("lstPass"), QStringLiteral("Entries")}};
+    TestProgram p;
+    QWidget* w = p.openWindow(window);
+    QVERIFY(w);
+    QAccessibleInterface* top = QAccessible::queryAccessibleInterface(w);
+    QCOMPARE(top->role(), QAccessible::Window);
+    QCOMPARE(top->text(QAccessible::Name), w->windowTitle());
+
+    for (QWidget* control : w->findChildren<QWidget*>()) {
+        if (!control->isVisibleTo(w))
+            continue;
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(control);
+        if (qobject_cast<QLineEdit*>(control) || control->objectName() == QLatin1String("lstPass"))
+            QCOMPARE(iface->text(QAccessible::Name), boxNames.value(control->objectName(), QStringLiteral("?")));
+        else if (auto* button = qobject_cast<QPushButton*>(control))
+            QCOMPARE(iface->text(QAccessible::Name), button->text());
+    }
+
+    QList<Heard> heard;
+    listen(top, heard);
+    QStringList texts;
+    for (const Heard& h : heard) {
+        if (h.role == QAccessible::StaticText && !h.name.isEmpty())
+            texts.append(h.name);
+    }
+    QVERIFY2(!texts.contains(QStringLiteral("Windowed Label")) && !texts.contains(QStringLiteral("SkinLabel1")),
+             qPrintable(texts.join(QStringLiteral(" | "))));
+    // Every text the window shows in a label is heard, and once only.
+    for (QLabel* label : w->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(w) || label->text().isEmpty() || label->parentWidget()->inherits("QStatusBar"))
+            continue;
+        QVERIFY2(
+            texts.count(label->text()) == 1,
+            qPrintable(QStringLiteral("\"%1\" heard %2 times").arg(label->text()).arg(texts.count(label->text()))));
+    }
+}
+
+void TestDesktopUse::pastedLineBreaksStayOut_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("held");   // put there by the program
+    QTest::addColumn<QString>("pasted"); // at the end
+    QTest::addColumn<QString>("after");
+    QTest::newRow("gate, trailing line end") << "gate create"
+                                             << "txtPass" << QString() << "secret\n"
+                                             << "secret";
+    QTest::newRow("gate retype, CR LF inside") << "gate create"
+                                               << "txtPass2" << QString() << "sec\r\nret"
+                                               << "secret";
+    QTest::newRow("username") << "editor"
+                              << "txtUsername" << QString() << "\nalice\n"
+                              << "alice";
+    QTest::newRow("password, a line break already held stays") << "editor"
+                                                               << "txtPassword"
+                                                               << "two\nlines"
+                                                               << " more\u2028"
+                                                               << "two\nlines more";
+    QTest::newRow("website") << "editor"
+                             << "txtWebsite"
+                             << "www."
+                             << "example.com\r"
+                             << "www.example.com";
+}
+
+void TestDesktopUse::pastedLineBreaksStayOut()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, box);
+    QFETCH(QString, held);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    TestProgram p;
+    QWidget* w = p.openWindow(window);
+    auto* edit = w->findChild<QLineEdit*>(box);
+    QVERIFY(edit);
+    edit->setText(held);
+    edit->setFocus();
+    edit->end(false);
+    QGuiApplication::clipboard()->setText(pasted);
+    QTest::keySequence(edit, QKeySequence::Paste);
+    QCOMPARE(edit->text(), after);
+    QCOMPARE(edit->cursorPosition(), int(after.size()));
+    // Typing goes on where the paste ended.
+    QTest::keyClicks(edit, QStringLiteral("!"));
+    QCOMPARE(edit->text(), after + QLatin1Char('!'));
+}
+
+void TestDesktopUse::entriesWithLineBreaksSaveUnchanged()
+{
+    TestProgram p;
+    const QStringList lines = {QStringLiteral("first\nuser|||pass\nword|||www.example.com")};
+    p.startWithEntries(lines);
+    QCOMPARE(p.listEntries().front().password, QStringLiteral("pass\nword"));
+    p.selectRow(0);
+    p.form1()->cmdEdit_Click();
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QCOMPARE(p.status(), QStringLiteral("Added new entry.  Data saved."));
+    QCOMPARE(p.vaultBytes(), savedVault(lines));
+}
+
+void TestDesktopUse::savedEntryIsInView()
+{
+    QStringList many;
+    for (int i = 0; i < 5000; ++i)
+        many.append(QStringLiteral("user%1|||pw|||site%1").arg(i));
+    TestProgram p;
+    p.startWithEntries(many);
+    EntryListView& list = p.form1()->list();
+    for (const bool edit : {false, true}) {
+        list.scrollToTop();
+        if (edit) {
+            p.selectRow(4000);
+            list.scrollToTop();
+            p.form1()->cmdEdit_Click();
+        } else {
+            p.form1()->cmdAdd_Click();
+        }
+        FrmAdd* editor = p.editor();
+        editor->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("zed"));
+        editor->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
+        QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+        const int row = edit ? 4000 : 5000;
+        QCOMPARE(list.entries().at(row).username, QStringLiteral("zed"));
+        const QRect shown = list.visualRect(list.entries().index(row, 0));
+        QVERIFY2(list.viewport()->rect().contains(shown),
+                 qPrintable(edit ? QStringLiteral("edit") : QStringLiteral("add")));
+    }
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestDesktopUse test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_desktop_use.moc"
