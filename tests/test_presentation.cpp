@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
 #include <QWindow>
@@ -58,6 +59,8 @@ private slots:
     void helpCheckBoxWritesSetting_data();
     void helpCheckBoxWritesSetting();
     void helpMissingShowsNothing();
+    void hugeHelpShowsCut_data();
+    void hugeHelpShowsCut();
     void aboutTexts();
     void picturesShowTheVersionInformation();
     void aboutCopiesPlainLabelsOncePerLoad();
@@ -194,6 +197,41 @@ void TestPresentation::helpMissingShowsNothing()
     p.form1()->viewHelp();
     QVERIFY(!help->isVisible());
     QCOMPARE(p.ctx->windows.form8, help);
+}
+
+void TestPresentation::hugeHelpShowsCut_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<bool>("cut");
+    const QByteArray run(1'000'000, 'x');
+    QTest::newRow("a run of 1 MB without a blank") << "{\\rtf1\\ansi Start " + run + " end\\par}" << true;
+    QTest::newRow("a run of escaped bytes")
+        << "{\\rtf1\\ansi Start " + QByteArray(600, 'y').replace("y", "\\'e9") + " end\\par}" << true;
+    QTest::newRow("over 4 MB of words") << "{\\rtf1\\ansi Start " + QByteArray("many words ").repeated(400'000) + "}"
+                                        << true;
+    QTest::newRow("a long word that fits") << "{\\rtf1\\ansi Start " + QByteArray(500, 'z') + " end\\par}" << false;
+}
+
+void TestPresentation::hugeHelpShowsCut()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(bool, cut);
+    TestProgram p;
+    writeHelp(p, rtf);
+    p.startAndUnlock();
+    p.form1()->viewHelp();
+    Form8* help = p.ctx->windows.form8;
+    QVERIFY(help && help->isVisible());
+    const QString text = help->findChild<QTextEdit*>(QStringLiteral("rtf1"))->toPlainText();
+    QVERIFY(text.startsWith(QLatin1String("Start ")));
+    QCOMPARE(text.contains(QLatin1String("Part of this help is not shown")), cut);
+    // Every run that is kept can be laid out: none longer than 500 characters and an ellipsis.
+    qsizetype longest = 0;
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s"))))
+        longest = std::max(longest, word.size());
+    QVERIFY2(longest <= 501, qPrintable(QString::number(longest)));
+    if (rtf.contains(" end"))
+        QVERIFY(text.contains(QLatin1String(" end")));
 }
 
 void TestPresentation::aboutTexts()

@@ -17,6 +17,9 @@
 
 namespace {
 
+// More than any help needs; reading stops here so that a huge file opens at once.
+constexpr qint64 kMaxHelpBytes = 4 * 1024 * 1024;
+
 const QString kSection = QStringLiteral("Settings");
 const QString kKey = QStringLiteral("showHelp");
 
@@ -64,8 +67,13 @@ void Form8::formLoad()
         return;
     }
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        readRtf(file.readAll(), *m_rtf1->document());
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray rtf = file.read(kMaxHelpBytes + 1);
+        const bool whole =
+            readRtf(QByteArrayView(rtf).first(std::min(rtf.size(), qsizetype(kMaxHelpBytes))), *m_rtf1->document());
+        if (!whole || rtf.size() > kMaxHelpBytes)
+            addCutNote();
+    }
     m_rtf1->moveCursor(QTextCursor::Start);
     SetTopmost(this, true);
     bool ok = false;
@@ -75,6 +83,18 @@ void Form8::formLoad()
         m_check1->setTristate(value == 2);
         m_check1->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
     }
+}
+
+void Form8::addCutNote()
+{
+    QTextCursor cursor(m_rtf1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    QTextCharFormat note;
+    note.setFontItalic(true);
+    cursor.insertText(QStringLiteral("Part of this help is not shown: Help.rtf holds more than this window reads "
+                                     "(more than 4 MB, or a run of over 500 characters without a blank)."),
+                      note);
 }
 
 void Form8::setVisible(bool visible)

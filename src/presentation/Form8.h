@@ -21,6 +21,7 @@ protected:
 
 private:
     void Check1_Click();
+    void addCutNote();
 
     AppContext& m_ctx;
     QTextEdit* m_rtf1;

@@ -28,6 +28,9 @@ constexpr double kTwipsPerPixel = 15.0; // at 96 dpi
 // Qt's text layout stalls once a document grows past 2^23 pixels, so reading stops well before.
 constexpr double kMaxHeight = 2'000'000; // pixels, estimated as below
 constexpr double kNarrowestWidth = 300;  // pixels; the help window is wider
+// Qt's line breaking takes time that grows with the square of a word's length: a run of 100,000
+// letters without a blank takes seconds. Longer runs are cut; no real word comes near this.
+constexpr int kMaxUnbrokenRun = 500;
 
 enum class Dest { Text, FontTable, ColorTable, Skip };
 
@@ -179,7 +182,8 @@ public:
     {
     }
 
-    void run()
+    // Reads it all; false when some text was left out.
+    bool run()
     {
         m_cursor.beginEditBlock();
         while (m_p < m_end && m_height < kMaxHeight) {
@@ -203,6 +207,9 @@ public:
         flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
         m_cursor.endEditBlock();
+        if (m_p < m_end && m_height >= kMaxHeight)
+            m_cut = true;
+        return !m_cut;
     }
 
 private:
@@ -407,6 +414,8 @@ private:
                 outChar(b);
                 return;
             }
+            if (!takesCharacter(b == 0x20 || b == 0xA0))
+                return;
             matchRun();
             if (!m_bytes.isEmpty() && m_bytesCodePage != currentCodePage())
                 decodeBytes();
@@ -432,16 +441,40 @@ private:
     {
         if (m_state.dest != Dest::Text)
             return;
+        if (!takesCharacter(ch == u' ' || ch == u'\t' || ch == u'-' || ch == 0x2028 || ch == 0x200B))
+            return;
         matchRun();
         decodeBytes();
         m_run.append(QChar(ch));
         m_height += ch == 0x2028 ? lineHeight() : characterHeight();
     }
 
+    // Whether the next character of the text is kept: a run without a place to break a line ends
+    // in "..." once it is kMaxUnbrokenRun long, and the rest of it is left out.
+    bool takesCharacter(bool breaksLine)
+    {
+        if (breaksLine) {
+            m_unbroken = 0;
+            return true;
+        }
+        if (m_unbroken < kMaxUnbrokenRun) {
+            ++m_unbroken;
+            return true;
+        }
+        if (m_unbroken == kMaxUnbrokenRun) {
+            ++m_unbroken;
+            m_cut = true;
+            decodeBytes();
+            m_run.append(QChar(0x2026));
+        }
+        return false;
+    }
+
     void newParagraph()
     {
         if (m_state.dest != Dest::Text)
             return;
+        m_unbroken = 0;
         decodeBytes();
         flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
@@ -606,6 +639,8 @@ private:
     int m_blue = 0;
     bool m_colorGiven = false;
     double m_height = 0; // estimated pixels of text so far
+    int m_unbroken = 0;  // characters since the last place a line can break
+    bool m_cut = false;  // text was left out
 
     CharProps m_runChars;
     QString m_run;
@@ -615,11 +650,12 @@ private:
 
 } // namespace
 
-void readRtf(QByteArrayView rtf, QTextDocument& document)
+bool readRtf(QByteArrayView rtf, QTextDocument& document)
 {
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
-    Reader(rtf, document).run();
+    const bool whole = Reader(rtf, document).run();
     document.setUndoRedoEnabled(undo);
+    return whole;
 }
