@@ -1,6 +1,7 @@
 // The built-in browser: layout arithmetic, start addresses, navigation, and shutdown with it open.
 #include "browser/BrowserLayout.h"
 #include "browser/FrmWebsite.h"
+#include "browser/StatusPanel.h"
 #include "mainwindow/Form1.h"
 #include "platform/Topmost.h"
 #include "platform/Twips.h"
@@ -12,8 +13,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineHistory>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 Q_DECLARE_METATYPE(BrowserLayout)
@@ -87,6 +91,13 @@ private slots:
     void startAddressesAndBringToFront();
     void navigation();
     void refusedAddressReportedInStatus();
+    void panelsShowPlainTextCutWithEllipsis();
+    void failedLoadGivesItsReason();
+    void newWindowRequestsOpenHere_data();
+    void newWindowRequestsOpenHere();
+    void downloadsAskWhereAndReport();
+    void pageDialogsBlockOnlyTheBrowser_data();
+    void pageDialogsBlockOnlyTheBrowser();
     void shutdownWithBrowserOpen();
 };
 
@@ -218,6 +229,151 @@ void TestBrowser::refusedAddressReportedInStatus()
     }
     QCOMPARE(browser->windowTitle(), QStringLiteral("Home"));
     QCOMPARE(p.fake.programEnd.ends, 0);
+}
+
+void TestBrowser::panelsShowPlainTextCutWithEllipsis()
+{
+    TestProgram p;
+    startWithPages(p);
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->Navigate(QStringLiteral("<b>hi</b>"));
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    QCOMPARE(panel1->text(), QStringLiteral("Cannot open \"<b>hi</b>\": it is not a valid address"));
+    QCOMPARE(panel1->shownText(), panel1->text()); // fits, and is not read as markup
+    QCOMPARE(panel1->textFormat(), Qt::PlainText);
+    browser->Navigate(QStringLiteral("<i>") + QStringLiteral("a very long address ").repeated(60));
+    const QString shown = panel1->shownText();
+    QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < panel1->text().size(), qPrintable(shown));
+    QVERIFY(panel1->fontMetrics().horizontalAdvance(shown) <= panel1->contentsRect().width());
+    QVERIFY(panel1->width() <= browser->frameGeometry().width() / 2 + 1); // a long text does not widen its panel
+}
+
+void TestBrowser::failedLoadGivesItsReason()
+{
+    TestProgram p;
+    startWithPages(p);
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    const QString missing = QUrl::fromLocalFile(p.folder() + QStringLiteral("/missing.html")).toString();
+    browser->Navigate(missing);
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    QTRY_VERIFY_WITH_TIMEOUT(panel1->text().startsWith(QStringLiteral("Cannot open ") + missing + QStringLiteral(": ")),
+                             20000);
+    QVERIFY(panel1->text().size() > (QStringLiteral("Cannot open ") + missing + QStringLiteral(": ")).size());
+}
+
+void TestBrowser::newWindowRequestsOpenHere_data()
+{
+    QTest::addColumn<QString>("opener");
+    QTest::newRow("link to a new window") << "<a target=\"_blank\" href=\"other.html\" %1>open</a>";
+    QTest::newRow("script opening a window") << "<button onclick=\"window.open('other.html')\" %1>open</button>";
+}
+
+void TestBrowser::newWindowRequestsOpenHere()
+{
+    QFETCH(QString, opener);
+    TestProgram p;
+    startWithPages(p);
+    writePage(p, QStringLiteral("other.html"), QStringLiteral("Other"));
+    const QString opening = p.folder() + QStringLiteral("/opening.html");
+    QFile f(opening);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("<html><head><title>Opening</title></head><body style=\"margin:0\">%1</body></html>")
+                .arg(opener.arg(QStringLiteral("style=\"display:block;position:absolute;left:0;top:0;width:300px;"
+                                               "height:200px\"")))
+                .toUtf8());
+    f.close();
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->Navigate(opening);
+    QVERIFY(waitLoaded(browser));
+    QCOMPARE(browser->windowTitle(), QStringLiteral("Opening"));
+    // A person's click on it.
+    QWidget* content = browser->webBrowser()->focusProxy();
+    QVERIFY(content);
+    QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(50, 50));
+    QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("Other"), 20000);
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const FrmWebsite*>(w); }),
+             1);
+}
+
+void TestBrowser::downloadsAskWhereAndReport()
+{
+    TestProgram p;
+    startWithPages(p);
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    const QString source = p.folder() + QStringLiteral("/report.bin");
+    QFile f(source);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(100'000, 'k'));
+    f.close();
+    QTemporaryDir saved;
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    // Cancelled where it asks.
+    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("Download of report.bin cancelled"), 20000);
+    QCOMPARE(p.fake.files.proposed.size(), 1);
+    QVERIFY(p.fake.files.proposed.front().endsWith(QLatin1String("/report.bin")));
+    // Saved where the user said.
+    const QString target = saved.filePath(QStringLiteral("kept.bin"));
+    p.fake.files.answers.push_back(target);
+    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel1->text(),
+                              QStringLiteral("Downloaded kept.bin to ") + QDir::toNativeSeparators(target), 20000);
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray(100'000, 'k'));
+    // A download that fails says so.
+    p.fake.files.answers.push_back(saved.filePath(QStringLiteral("never.bin")));
+    browser->webBrowser()->page()->download(QUrl::fromLocalFile(p.folder() + QStringLiteral("/gone.bin")),
+                                            QStringLiteral("gone.bin"));
+    QTRY_VERIFY_WITH_TIMEOUT(panel1->text().startsWith(QLatin1String("Download of never.bin failed: ")), 20000);
+}
+
+void TestBrowser::pageDialogsBlockOnlyTheBrowser_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::newRow("alert") << "setTimeout(function () { alert('hello <b>there</b>'); }, 0);";
+    QTest::newRow("confirm") << "setTimeout(function () { document.title = confirm('sure?') ? 'yes' : 'no'; }, 0);";
+    QTest::newRow("prompt") << "setTimeout(function () { prompt('name?', 'x'); }, 0);";
+    QTest::newRow("alerts in a loop") << "setTimeout(function () { for (;;) alert('again'); }, 0);";
+}
+
+void TestBrowser::pageDialogsBlockOnlyTheBrowser()
+{
+    QFETCH(QString, script);
+    TestProgram p;
+    startWithPages(p);
+    QPointer<FrmWebsite> browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    // While the page waits in its dialog, this runs from the dialog's own wait.
+    bool sawDialog = false;
+    QWidget* modal = nullptr;
+    QString status;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (sawDialog || !browser || !browser->pageDialog() || !browser->pageDialog()->isVisible())
+            return;
+        sawDialog = true;
+        modal = QApplication::activeModalWidget();
+        QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_0")), Qt::LeftButton);
+        status = p.status();
+        QVERIFY(!browser->findChild<QLineEdit*>(QStringLiteral("Text1"))->isEnabled());
+        browser->close();
+    });
+    poll.start();
+    browser->webBrowser()->page()->runJavaScript(script);
+    QTRY_VERIFY_WITH_TIMEOUT(browser.isNull(), 20000);
+    QVERIFY(sawDialog);
+    QCOMPARE(modal, nullptr);
+    QCOMPARE(status, QStringLiteral("You must first select a row to copy from."));
+    QCOMPARE(p.fake.programEnd.ends, 0);
+    QVERIFY(p.form1()->isVisible());
 }
 
 void TestBrowser::shutdownWithBrowserOpen()

@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "platform/Accessibility.h"
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramEnd.h"
 #include "platform/SettingsStore.h"
@@ -26,7 +27,9 @@ int main(int argc, char* argv[])
     ProcessEnd programEnd;
     QtSettingsStore settings;
     DesktopShell shell;
-    AppContext ctx(Platform{messages, programEnd, settings, shell}, version, QCoreApplication::applicationDirPath());
+    QtFileDialogs files;
+    AppContext ctx(Platform{messages, programEnd, settings, shell, files}, version,
+                   QCoreApplication::applicationDirPath());
 
     app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
     VaultLock lock;

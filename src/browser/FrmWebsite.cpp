@@ -2,7 +2,10 @@
 
 #include "app/AppContext.h"
 #include "browser/BrowserLayout.h"
+#include "browser/BrowserPage.h"
+#include "browser/StatusPanel.h"
 #include "platform/Accessibility.h"
+#include "platform/FileDialogs.h"
 #include "platform/Fonts.h"
 #include "platform/PictureButton.h"
 #include "platform/ProgramEnd.h"
@@ -14,14 +17,21 @@
 #include "presentation/SkinWindow.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <cmath>
 
@@ -69,6 +79,9 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
                            twipsRect(3780, 600, 1000, 435), "refresh.png", {24, 24});
     m_webBrowser1 = new QWebEngineView(m_frmBrowser);
     m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    m_webBrowser1->setPage(new BrowserPage(QWebEngineProfile::defaultProfile(), m_webBrowser1,
+                                           [this](PageDialog::Kind kind, const QString& text, const QString& value,
+                                                  QString* answer) { return askForPage(kind, text, value, answer); }));
     m_webBrowser1->setGeometry(twipsRect(120, 1140, 6135, 5595));
     auto* urlLabel = new QLabel(QStringLiteral("URL:"), m_frmBrowser);
     urlLabel->setObjectName(QStringLiteral("Label1"));
@@ -85,7 +98,7 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     m_statusBar1 = new QStatusBar(this);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);
-    auto* panel = new QLabel(m_statusBar1);
+    auto* panel = new StatusPanel(m_statusBar1);
     panel->setObjectName(QStringLiteral("Panel1"));
     m_statusBar1->addWidget(panel);
     m_panels.push_back(panel);
@@ -99,12 +112,14 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     connect(refresh, &QPushButton::clicked, m_webBrowser1, &QWebEngineView::reload);
     connect(m_webBrowser1->page(), &QWebEnginePage::linkHovered, this, &FrmWebsite::statusText);
     connect(m_webBrowser1, &QWebEngineView::loadFinished, this, &FrmWebsite::downloadComplete);
+    connect(m_webBrowser1->page(), &QWebEnginePage::loadingChanged, this, &FrmWebsite::loadingChanged);
+    connect(m_webBrowser1->page()->profile(), &QWebEngineProfile::downloadRequested, this, &FrmWebsite::download);
 }
 
 void FrmWebsite::formLoad()
 {
     InitProductIdentity(m_ctx);
-    auto* panel2 = new QLabel(m_statusBar1);
+    auto* panel2 = new StatusPanel(m_statusBar1);
     panel2->setObjectName(QStringLiteral("Panel2"));
     panel2->setFont(m_panels[0]->font());
     m_statusBar1->addWidget(panel2);
@@ -146,6 +161,70 @@ void FrmWebsite::Command3_Click()
 void FrmWebsite::statusText(const QString& text)
 {
     m_panels[0]->setText(text);
+}
+
+void FrmWebsite::loadingChanged(const QWebEngineLoadingInfo& info)
+{
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+        statusText(QStringLiteral("Cannot open %1: %2").arg(info.url().toString(), info.errorString()));
+}
+
+void FrmWebsite::download(QWebEngineDownloadRequest* request)
+{
+    if (request->page() != m_webBrowser1->page())
+        return;
+    const QString name = request->downloadFileName();
+    const QString proposed = QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).filePath(name);
+    const QString path = m_ctx.platform.files.askSavePath(this, QStringLiteral("Save Download"), proposed);
+    if (path.isEmpty()) {
+        request->cancel();
+        statusText(QStringLiteral("Download of %1 cancelled").arg(name));
+        return;
+    }
+    const QFileInfo target(path);
+    request->setDownloadDirectory(target.absolutePath());
+    request->setDownloadFileName(target.fileName());
+    connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, request] {
+        const qint64 total = request->totalBytes();
+        statusText(total > 0 ? QStringLiteral("Downloading %1: %2%")
+                                   .arg(request->downloadFileName())
+                                   .arg(request->receivedBytes() * 100 / total)
+                             : QStringLiteral("Downloading %1: %2 bytes")
+                                   .arg(request->downloadFileName())
+                                   .arg(request->receivedBytes()));
+    });
+    connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, request] {
+        const QString file = QDir(request->downloadDirectory()).filePath(request->downloadFileName());
+        switch (request->state()) {
+        case QWebEngineDownloadRequest::DownloadCompleted:
+            statusText(
+                QStringLiteral("Downloaded %1 to %2").arg(request->downloadFileName(), QDir::toNativeSeparators(file)));
+            break;
+        case QWebEngineDownloadRequest::DownloadCancelled:
+            statusText(QStringLiteral("Download of %1 cancelled").arg(request->downloadFileName()));
+            break;
+        default:
+            statusText(QStringLiteral("Download of %1 failed: %2")
+                           .arg(request->downloadFileName(), request->interruptReasonString()));
+        }
+    });
+    request->accept();
+    statusText(QStringLiteral("Downloading %1").arg(target.fileName()));
+}
+
+bool FrmWebsite::askForPage(PageDialog::Kind kind, const QString& text, const QString& value, QString* answer)
+{
+    if (m_closing || m_pageDialog)
+        return false; // the window is going, or a dialog is up already: the page gets no for an answer
+    QPointer<FrmWebsite> self = this;
+    QPointer<PageDialog> dialog = new PageDialog(this, kind, windowTitle(), text, value);
+    m_pageDialog = dialog;
+    m_frmBrowser->setEnabled(false); // the page and its controls wait for the answer
+    const bool ok = dialog->ask(answer);
+    delete dialog;
+    if (self)
+        m_frmBrowser->setEnabled(true);
+    return ok;
 }
 
 void FrmWebsite::downloadComplete()
@@ -195,6 +274,14 @@ void FrmWebsite::paintEvent(QPaintEvent* event)
 
 void FrmWebsite::closeEvent(QCloseEvent* event)
 {
+    if (m_pageDialog) {
+        // The page waits inside its dialog: dismiss it, and close once that wait is over.
+        m_closing = true;
+        m_pageDialog->reject();
+        event->ignore();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
     m_ctx.windows.forget(this);
     event->accept();
     if (m_ctx.mainWindowClosed) {

@@ -1,5 +1,6 @@
 #pragma once
 
+class FileDialogs;
 class MessageBoxes;
 class ProgramEnd;
 class SettingsStore;
@@ -11,4 +12,5 @@ struct Platform {
     ProgramEnd& programEnd;
     SettingsStore& settings;
     Shell& shell;
+    FileDialogs& files;
 };

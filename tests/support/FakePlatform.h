@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/FileDialogs.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
 #include "platform/ProgramEnd.h"
@@ -51,10 +52,27 @@ public:
     }
 };
 
+// Records what was proposed and answers from a queue; with the queue empty the user cancels.
+class RecordingFileDialogs final : public FileDialogs {
+public:
+    QStringList proposed;
+    std::deque<QString> answers;
+    QString askSavePath(QWidget*, const QString&, const QString& path) override
+    {
+        proposed.append(path);
+        if (answers.empty())
+            return {};
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
 struct FakePlatform {
     RecordingMessageBoxes messages;
     RecordingProgramEnd programEnd;
     MemorySettings settings;
     RecordingShell shell;
-    Platform platform() { return Platform{messages, programEnd, settings, shell}; }
+    RecordingFileDialogs files;
+    Platform platform() { return Platform{messages, programEnd, settings, shell, files}; }
 };
