@@ -61,6 +61,10 @@ cat >"$work/page.html" <<'EOF'
 <body style="font-family: sans-serif"><h1>A local page</h1><p>Shown by the built-in browser.</p>
 <p><a href="#more">A link</a></p></body></html>
 EOF
+cat >"$work/alert.html" <<'EOF'
+<!doctype html><html><head><title>A page that asks</title></head>
+<body><script>setTimeout(function () { alert("A page's alert: only the browser waits for it."); }, 300);</script></body></html>
+EOF
 # Lines enciphered as the program stores them: each Windows-1252 byte with its top bit flipped.
 write_vault() {
     python3 - "$1" "${@:2}" <<'EOF'
@@ -122,6 +126,12 @@ key() {
 
 start_program() {
     (cd "$program" && exec ./keyhaven >"$work/keyhaven.log" 2>&1) &
+    running=$!
+}
+stop_program() {
+    kill "$running" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$running" 2>/dev/null || return 0; sleep 0.1; done
+    kill -9 "$running" 2>/dev/null || true
 }
 
 echo "Shots into $out:"
@@ -217,11 +227,19 @@ type_into "$browser" "file://$work/page.html"
 key Return
 sleep 3
 shot browser "$(window "A local page")"
+browser=$(window "A local page")
+xdotool mousemove --window "$browser" 200 30 click 1 key ctrl+a
+type_into "$browser" "file://$work/alert.html"
+key Return
+sleep 3
+shot browser-page-dialog "$(window "A page that asks")"
+main_still=$(window "Keyhaven by")
+xdotool windowactivate --sync "$main_still" 2>/dev/null || true
+click_at "$main_still" 100 $((mb + 132 + 22 + 10)) # the main window still answers: a row is selected
+shot main-while-page-dialog "$main_still"
 close_window "$main"
-close_window "$(window "A local page")"
-pkill -f "$program/keyhaven" 2>/dev/null || true
-wait_for_end() { for _ in $(seq 50); do pgrep -f "$program/keyhaven" >/dev/null || return 0; sleep 0.1; done; }
-wait_for_end
+close_window "$(window "A page that asks")"
+stop_program
 
 # First use: the gate in create mode.
 rm -f "$program/data.enc"
@@ -232,5 +250,4 @@ type_into "$gate" "secret1"
 click_at "$gate" 200 148
 type_into "$gate" "secret1"
 shot gate-create-typed "$gate"
-pkill -f "$program/keyhaven" 2>/dev/null || true
-wait_for_end
+stop_program
