@@ -1,6 +1,7 @@
 // Arbitrary bytes read as data.enc. Reading must never fail, and every entry read, damaged
 // lines' too, comes back unchanged from a save, whichever way the file is written.
 #include "mainwindow/EntryListModel.h"
+#include "support/ReferenceReader.h"
 #include "vault/VaultFormat.h"
 
 #include <cstddef>
@@ -27,6 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(vaultformat::firstLine(bytes) == contents.firstLine, "firstLine differs from parse");
     require(contents.damagedLines >= 0 && size_t(contents.damagedLines) <= contents.entries.size(),
             "more damaged lines than entries");
+    // The fast reader reads what the plain one does.
+    const ReferenceFile plain = referenceRead(bytes);
+    require(plain.firstLine == contents.firstLine, "first line differs from the plain reader's");
+    require(plain.entries == contents.entries, "entries differ from the plain reader's");
+    require(plain.damagedLines == contents.damagedLines, "damaged lines differ from the plain reader's");
 
     // Damaged lines too: what was read is what a save keeps.
     const QByteArray saved = vaultformat::fullVault(contents.firstLine, contents.entries);

@@ -4,6 +4,7 @@
 #include "mainwindow/EntryListModel.h"
 #include "vault/VaultFormat.h"
 
+#include <QAbstractItemModelTester>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QTest>
@@ -84,6 +85,8 @@ void TestEntryStorage::randomEditsMatchAPlainList()
 {
     QRandomGenerator rng(20261210);
     EntryListModel model;
+    // Every signal the model sends, and every answer it gives, checked as views rely on them.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     for (int c = 0; c < 3; ++c)
         model.addColumn(QString::number(c));
     std::vector<Row> rows;

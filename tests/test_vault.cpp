@@ -1,5 +1,6 @@
 // The data file without windows: code page, cipher, the file's shapes, reading rules, storage.
 #include "platform/CodePage.h"
+#include "support/ReferenceReader.h"
 #include "vault/LineCipher.h"
 #include "vault/VaultFormat.h"
 #include "vault/VaultStorage.h"
@@ -24,6 +25,14 @@ bool isRoot()
     return ::geteuid() == 0;
 }
 
+// Plain text as the file holds it: every byte with its top bit flipped (line ends are not).
+QByteArray enciphered(QByteArray plain)
+{
+    for (char& c : plain)
+        c = static_cast<char>(static_cast<unsigned char>(c) ^ 0x80u);
+    return plain;
+}
+
 } // namespace
 
 class TestVault : public QObject {
@@ -37,6 +46,8 @@ private slots:
     void reading_data();
     void reading();
     void savedLinesReadBack();
+    void fastReaderMatchesThePlainOne_data();
+    void fastReaderMatchesThePlainOne();
     void fieldProblems_data();
     void fieldProblems();
     void fileNamePart_data();
@@ -180,6 +191,58 @@ void TestVault::savedLinesReadBack()
     QCOMPARE(back.entries.size(), entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         QVERIFY(back.entries[i] == entries[i]);
+}
+
+// The fast reader finds line ends and separators 64 bytes at a time; here they fall at each
+// place around the edge of such a word, with lines of 63 to 65 bytes and files that end there.
+void TestVault::fastReaderMatchesThePlainOne_data()
+{
+    QTest::addColumn<QByteArray>("pattern"); // as the file holds it
+    QTest::addColumn<int>("lineLength");     // of the entry line holding it; 0: as it falls
+    const QByteArray crlf("\r\n");
+    const std::pair<const char*, QByteArray> patterns[] = {
+        {"separator", enciphered("|||")},  {"two bars", enciphered("||")},
+        {"four bars", enciphered("||||")}, {"five bars", enciphered("|||||")},
+        {"CR alone", QByteArray("\r")},    {"CR LF", crlf},
+        {"LF alone", QByteArray("\n")},    {"separator and CR", enciphered("|||") + "\r"},
+        {"blank line", crlf + " " + crlf}, {"empty line", crlf + crlf}};
+    for (const auto& [name, bytes] : patterns) {
+        for (const int length : {0, 63, 64, 65})
+            QTest::newRow(qPrintable(QStringLiteral("%1, line of %2").arg(QLatin1String(name)).arg(length)))
+                << bytes << length;
+    }
+}
+
+void TestVault::fastReaderMatchesThePlainOne()
+{
+    QFETCH(QByteArray, pattern);
+    QFETCH(int, lineLength);
+    const QByteArray head = enciphered("master") + "\r\n";
+    for (int offset = 58; offset <= 134; ++offset) {
+        if (offset > 70 && offset < 122)
+            continue; // around the first and the second word's edge
+        // The pattern starts at this offset of the file, inside an entry line of the given length.
+        const int before = offset - int(head.size());
+        QByteArray line = enciphered(QByteArray(before, 'a')) + pattern + enciphered("b|||c");
+        if (lineLength > 0) {
+            line = line.left(lineLength);
+            if (line.size() < lineLength)
+                line += enciphered(QByteArray(lineLength - line.size(), 'z'));
+        }
+        const QByteArray full = head + line + "\r\n" + enciphered("next|||entry|||line") + "\r\n" +
+                                enciphered(QByteArray(63, 'y') + "|||x|||w") + "\r\n";
+        for (qsizetype end = offset - 2; end <= full.size(); ++end) {
+            if (end > offset + 8 && end < full.size())
+                end = full.size(); // the file ends around the pattern, or whole
+            const QByteArray file = full.left(end);
+            const vaultformat::Contents fast = vaultformat::parse(file);
+            const ReferenceFile plain = referenceRead(file);
+            const QByteArray where = "offset " + QByteArray::number(offset) + ", " + QByteArray::number(end) + " bytes";
+            QVERIFY2(fast.firstLine == plain.firstLine, where.constData());
+            QVERIFY2(fast.entries == plain.entries, where.constData());
+            QVERIFY2(fast.damagedLines == plain.damagedLines, where.constData());
+        }
+    }
 }
 
 void TestVault::fieldProblems_data()
