@@ -1,5 +1,5 @@
 // Arbitrary bytes read as the help document, then laid out as the help window does.
-#include "presentation/RtfReader.h"
+#include "core/presentation/RtfReader.h"
 
 #include <QGuiApplication>
 #include <QTextDocument>

@@ -1,8 +1,9 @@
 // Arbitrary bytes read as data.enc. Reading must never fail, and every entry read, damaged
 // lines' too, comes back unchanged from a save, whichever way the file is written.
-#include "mainwindow/EntryListModel.h"
+#include "core/vault/EntryStore.h"
+#include "core/vault/VaultFile.h"
+#include "core/vault/VaultFormat.h"
 #include "support/ReferenceReader.h"
-#include "vault/VaultFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -54,18 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     require(writer.finish() == saved, "writing field bytes differs from writing entries");
 
-    // The list itself, which copies whole lines where it can: as loaded, and after a sort has
+    // The list's store, which copies whole lines where it can: as loaded, and after a sort has
     // rebuilt its storage.
-    EntryListModel list;
-    list.replaceAll(vaultformat::readLines(bytes.toByteArray()));
-    const auto listFile = [&] {
-        vaultformat::FileWriter out(contents.firstLine, list.fileBytes());
-        list.writeTo(out);
-        return out.finish();
-    };
-    require(listFile() == saved, "the list writes another file than its entries make");
-    list.setSortSettings(true, 0, Qt::AscendingOrder);
-    require(listFile() == vaultformat::fullVault(contents.firstLine, list.entries()),
+    EntryStore store;
+    store.replaceAll(vaultformat::readLines(bytes.toByteArray()));
+    require(vaultfile::fileFor(contents.firstLine, store) == saved,
+            "the list writes another file than its entries make");
+    if (store.setSortSettings(true, 0, Qt::AscendingOrder))
+        store.reorder(store.sortedOrder());
+    require(vaultfile::fileFor(contents.firstLine, store) ==
+                vaultformat::fullVault(contents.firstLine, store.entries()),
             "a sorted list writes another file");
     return 0;
 }

@@ -1,10 +1,10 @@
 // Files no one would write by hand: each loads through the password gate and the main window
 // without crashing or hanging, and whatever a save writes of it reads back unchanged.
-#include "mainwindow/Form1.h"
-#include "platform/CodePage.h"
+#include "core/platform/CodePage.h"
+#include "core/vault/LineCipher.h"
 #include "support/TestProgram.h"
-#include "vault/LineCipher.h"
-#include "vault/VaultRoutines.h"
+#include "windows/main/Form1.h"
+#include "windows/run/VaultRoutines.h"
 
 #include <QTest>
 #include <algorithm>

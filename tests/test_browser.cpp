@@ -1,12 +1,12 @@
 // The built-in browser: layout arithmetic, start addresses, navigation, and shutdown with it open.
-#include "browser/BrowserLayout.h"
-#include "browser/FrmWebsite.h"
-#include "browser/StatusPanel.h"
-#include "mainwindow/Form1.h"
-#include "platform/Topmost.h"
-#include "platform/Twips.h"
-#include "presentation/SkinLabel.h"
+#include "core/browser/BrowserLayout.h"
+#include "core/platform/Twips.h"
 #include "support/TestProgram.h"
+#include "windows/browser/FrmWebsite.h"
+#include "windows/browser/StatusPanel.h"
+#include "windows/main/Form1.h"
+#include "windows/platform/Topmost.h"
+#include "windows/skin/SkinLabel.h"
 
 #include <QDirIterator>
 #include <QLabel>

@@ -1,9 +1,10 @@
 // Delete, Copy, Go To, the menus and column sorting on the main window's list.
-#include "mainwindow/EntryListView.h"
-#include "mainwindow/Form1.h"
-#include "mainwindow/GoToTarget.h"
-#include "mainwindow/ListViewSort.h"
+#include "core/main/GoToTarget.h"
 #include "support/TestProgram.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
+#include "windows/main/ListViewSort.h"
+#include "windows/platform/DesktopShell.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -1,8 +1,8 @@
 // What a person sees: nothing lies over a box, button or list; the skin's colours are painted;
 // captions and fonts stay whole whatever the desktop's font; password boxes show "*".
-#include "platform/PictureButton.h"
-#include "presentation/SkinEngine.h"
 #include "support/TestProgram.h"
+#include "windows/platform/PictureButton.h"
+#include "windows/skin/SkinEngine.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // What a person does: a screen reader reads each box by its label and each text once; pasted
 // line breaks stay out of one-line boxes; a saved entry is in view.
-#include "editor/FrmAdd.h"
-#include "mainwindow/EntryListView.h"
-#include "mainwindow/Form1.h"
 #include "support/TestProgram.h"
+#include "windows/editor/FrmAdd.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

@@ -1,8 +1,8 @@
 // The entry editor and the Add and Edit commands, driven through the real windows.
-#include "editor/FrmAdd.h"
-#include "mainwindow/EntryListView.h"
-#include "mainwindow/Form1.h"
 #include "support/TestProgram.h"
+#include "windows/editor/FrmAdd.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
 
 #include <QLineEdit>
 #include <QPushButton>

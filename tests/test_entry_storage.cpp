@@ -1,8 +1,9 @@
 // The list's storage: rows kept as the file's enciphered lines in one buffer, entries the code
 // page cannot hold kept aside, the buffer compacted once edits have left enough text behind.
 // A long run of random edits is checked against a plain list after every step.
-#include "mainwindow/EntryListModel.h"
-#include "vault/VaultFormat.h"
+#include "core/vault/VaultFile.h"
+#include "core/vault/VaultFormat.h"
+#include "windows/main/EntryListModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QLocale>
@@ -46,9 +47,7 @@ std::vector<Entry> entriesOf(const std::vector<Row>& rows)
 
 QByteArray written(const EntryListModel& model)
 {
-    vaultformat::FileWriter writer(QStringLiteral("master"), model.fileBytes());
-    model.writeTo(writer);
-    return writer.finish();
+    return vaultfile::fileFor(QStringLiteral("master"), model.store());
 }
 
 // Rows, identities and the written file all match the plain list.
@@ -67,7 +66,7 @@ QStringList usernames(const EntryListModel& model)
 {
     QStringList out;
     for (int row = 0; row < model.count(); ++row)
-        out << model.field(row, 0);
+        out << model.store().field(row, 0);
     return out;
 }
 

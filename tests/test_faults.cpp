@@ -1,10 +1,10 @@
 // Saves that go wrong: killed half way, or refused by the file system. The file always holds one
 // whole saved version, and a refused save says so, naming the file and the reason.
-#include "editor/FrmAdd.h"
-#include "mainwindow/Form1.h"
+#include "core/vault/VaultStorage.h"
 #include "support/TestProgram.h"
 #include "tools/SaveVersions.h"
-#include "vault/VaultStorage.h"
+#include "windows/editor/FrmAdd.h"
+#include "windows/main/Form1.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // The master password gate, driven through its real window.
-#include "mainwindow/Form1.h"
-#include "platform/Topmost.h"
-#include "platform/Twips.h"
+#include "core/platform/Twips.h"
 #include "support/TestProgram.h"
-#include "vault/FrmPass.h"
+#include "windows/gate/FrmPass.h"
+#include "windows/main/Form1.h"
+#include "windows/platform/Topmost.h"
 
 #include <QLabel>
 #include <QLineEdit>

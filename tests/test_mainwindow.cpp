@@ -1,9 +1,9 @@
 // The main window: captions, list columns, loading, status line, saves that fail, shutdown.
-#include "editor/FrmAdd.h"
-#include "mainwindow/EntryListView.h"
-#include "mainwindow/Form1.h"
-#include "platform/Twips.h"
+#include "core/platform/Twips.h"
 #include "support/TestProgram.h"
+#include "windows/editor/FrmAdd.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

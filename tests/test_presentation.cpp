@@ -1,14 +1,14 @@
 // Splash window, Readme/Help window and About window.
-#include "mainwindow/Form1.h"
-#include "platform/Topmost.h"
-#include "platform/WindowRegistry.h"
-#include "presentation/Form8.h"
-#include "presentation/FrmAbout.h"
-#include "presentation/FrmSplash.h"
-#include "presentation/NamedPictures.h"
-#include "presentation/SkinLabel.h"
 #include "support/TestProgram.h"
-#include "vault/FrmPass.h"
+#include "windows/gate/FrmPass.h"
+#include "windows/info/Form8.h"
+#include "windows/info/FrmAbout.h"
+#include "windows/info/FrmSplash.h"
+#include "windows/info/NamedPictures.h"
+#include "windows/main/Form1.h"
+#include "windows/platform/Topmost.h"
+#include "windows/platform/WindowRegistry.h"
+#include "windows/skin/SkinLabel.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "presentation/RtfReader.h"
+#include "core/presentation/RtfReader.h"
 
 #include <QFile>
 #include <QTextBlock>

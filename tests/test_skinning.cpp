@@ -1,15 +1,15 @@
 // Skinning: the skin file, the colour table, the recovery through the splash window, the service.
-#include "browser/FrmWebsite.h"
-#include "mainwindow/EntryListView.h"
-#include "mainwindow/Form1.h"
-#include "platform/WindowRegistry.h"
-#include "presentation/Form8.h"
-#include "presentation/FrmSplash.h"
-#include "presentation/SkinEngine.h"
-#include "presentation/SkinLabel.h"
-#include "presentation/SkinService.h"
-#include "presentation/SkinWindow.h"
 #include "support/TestProgram.h"
+#include "windows/browser/FrmWebsite.h"
+#include "windows/info/Form8.h"
+#include "windows/info/FrmSplash.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
+#include "windows/platform/WindowRegistry.h"
+#include "windows/skin/SkinEngine.h"
+#include "windows/skin/SkinLabel.h"
+#include "windows/skin/SkinService.h"
+#include "windows/skin/SkinWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>

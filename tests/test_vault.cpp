@@ -1,9 +1,9 @@
 // The data file without windows: code page, cipher, the file's shapes, reading rules, storage.
-#include "platform/CodePage.h"
+#include "core/platform/CodePage.h"
+#include "core/vault/LineCipher.h"
+#include "core/vault/VaultFormat.h"
+#include "core/vault/VaultStorage.h"
 #include "support/ReferenceReader.h"
-#include "vault/LineCipher.h"
-#include "vault/VaultFormat.h"
-#include "vault/VaultStorage.h"
 
 #include <QDir>
 #include <QFile>

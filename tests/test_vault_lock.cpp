@@ -1,7 +1,8 @@
 // One writer per data file.
+#include "core/vault/VaultLock.h"
+#include "core/vault/VaultStorage.h"
 #include "support/TestProgram.h"
-#include "vault/VaultLock.h"
-#include "vault/VaultStorage.h"
+#include "windows/run/ClaimVault.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,10 +1,10 @@
 #pragma once
-#include "platform/FileDialogs.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Platform.h"
-#include "platform/ProgramEnd.h"
-#include "platform/SettingsStore.h"
-#include "platform/Shell.h"
+#include "core/platform/FileDialogs.h"
+#include "core/platform/MessageBoxes.h"
+#include "core/platform/Platform.h"
+#include "core/platform/ProgramEnd.h"
+#include "core/platform/SettingsStore.h"
+#include "core/platform/Shell.h"
 
 #include <QMap>
 #include <QStringList>

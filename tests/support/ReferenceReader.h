@@ -2,8 +2,8 @@
 // A deliberately plain reader of data.enc, to check the fast reader against: split at CR, skip
 // one LF right after it, skip entry lines that are empty or a single raw blank, decipher, cut at
 // the first two "|||". Slow and obvious on purpose; header-only, so the fuzzer can use it too.
-#include "platform/CodePage.h"
-#include "vault/Entry.h"
+#include "core/platform/CodePage.h"
+#include "core/vault/Entry.h"
 
 #include <QByteArray>
 #include <QString>

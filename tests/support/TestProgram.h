@@ -1,6 +1,6 @@
 #pragma once
-#include "app/AppContext.h"
 #include "support/FakePlatform.h"
+#include "windows/run/AppContext.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

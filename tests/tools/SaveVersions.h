@@ -1,5 +1,5 @@
 #pragma once
-#include "vault/VaultFormat.h"
+#include "core/vault/VaultFormat.h"
 
 #include <QString>
 #include <vector>

@@ -1,6 +1,6 @@
 // Puts TEXT on the clipboard and ends the way the program ends, at once.
 //   keyhaven_clipboard_end TEXT
-#include "platform/ProgramEnd.h"
+#include "windows/platform/ProcessEnd.h"
 
 #include <QApplication>
 #include <QClipboard>

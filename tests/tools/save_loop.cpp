@@ -1,8 +1,8 @@
 // Saves version after version of a growing list into FOLDER/data.enc through the program's own
 // save path, starting at version FIRST, until it is killed. Prints "ready" once the first is saved.
 //   keyhaven_save_loop FOLDER FIRST
+#include "core/vault/VaultStorage.h"
 #include "tools/SaveVersions.h"
-#include "vault/VaultStorage.h"
 
 #include <csignal>
 #include <cstdio>

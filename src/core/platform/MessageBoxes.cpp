@@ -1,0 +1,6 @@
+#include "core/platform/MessageBoxes.h"
+
+MessageBoxes::Answer MessageBoxes::show(const QString& text, Buttons buttons, const QString& title, Icon icon)
+{
+    return present({text, title.isEmpty() ? m_applicationTitle : title, buttons, icon});
+}

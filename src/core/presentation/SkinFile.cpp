@@ -1,0 +1,107 @@
+#include "core/presentation/SkinFile.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <cmath>
+
+namespace {
+
+QString substitute(QString style, const QMap<QString, QColor>& colours)
+{
+    for (auto it = colours.begin(); it != colours.end(); ++it)
+        style.replace(QStringLiteral("${") + it.key() + QLatin1Char('}'), it.value().name());
+    return style;
+}
+
+double luminance(const QColor& c)
+{
+    const auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+bool parseSkin(const QString& text, SkinFile& skin, QString& error)
+{
+    skin = {};
+    enum class Part { Head, Style, Service } part = Part::Head;
+    QString style, service;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int n = 0; n < lines.size(); ++n) {
+        const QString line = lines[n].trimmed();
+        if (line == QLatin1String("[style]")) {
+            part = Part::Style;
+            continue;
+        }
+        if (line == QLatin1String("[service]")) {
+            part = Part::Service;
+            continue;
+        }
+        if (part != Part::Head) {
+            (part == Part::Style ? style : service) += lines[n] + QLatin1Char('\n');
+            continue;
+        }
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            error = QStringLiteral("line %1 is not \"key = value\"").arg(n + 1);
+            return false;
+        }
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (key == QLatin1String("name")) {
+            skin.name = value;
+        } else if (key == QLatin1String("description")) {
+            skin.description = value;
+        } else if (key == QLatin1String("hue")) {
+            bool ok = false;
+            skin.hue = value.toInt(&ok);
+            if (!ok || skin.hue < 0 || skin.hue > 359) {
+                error = QStringLiteral("line %1: the hue is not a whole number from 0 to 359").arg(n + 1);
+                return false;
+            }
+        } else {
+            static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+            if (!hex.match(value).hasMatch()) {
+                error = QStringLiteral("line %1: \"%2\" is not a colour #RRGGBB").arg(n + 1).arg(value);
+                return false;
+            }
+            skin.colours.insert(key, QColor(value));
+        }
+    }
+    for (const char* required : {"back", "fore", "panel", "paneltext"}) {
+        if (!skin.colours.contains(QLatin1String(required))) {
+            error = QStringLiteral("the colour \"%1\" is missing").arg(QLatin1String(required));
+            return false;
+        }
+    }
+    if (skin.name.isEmpty() || style.trimmed().isEmpty()) {
+        error = QStringLiteral("the skin has no name or no style");
+        return false;
+    }
+    skin.colours.insert(QStringLiteral("window"),
+                        skin.colours.value(QStringLiteral("window"), skin.colours[QStringLiteral("back")]));
+    skin.colours.insert(QStringLiteral("text"),
+                        skin.colours.value(QStringLiteral("text"), skin.colours[QStringLiteral("fore")]));
+    skin.colours.insert(QStringLiteral("accent"),
+                        skin.colours.value(QStringLiteral("accent"), skin.colours[QStringLiteral("panel")]));
+    skin.windowStyle = substitute(style, skin.colours);
+    skin.serviceStyle = substitute(service, skin.colours);
+    static const QRegularExpression leftover(QStringLiteral("\\$\\{[^}]*\\}"));
+    const auto unknown = leftover.match(skin.windowStyle + skin.serviceStyle);
+    if (unknown.hasMatch()) {
+        error = QStringLiteral("the style names an unknown colour %1").arg(unknown.captured());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,431 @@
+#include "core/vault/EntryStore.h"
+
+#include <QCollatorSortKey>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+constexpr char16_t kNoSingleFold = 0xFFFF;
+
+// The case folding of the character of each enciphered byte, so a field folds as it is
+// deciphered; characters that fold to more than one are marked and take the general route.
+const std::array<char16_t, 256>& foldTable()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            const QString folded = vaultformat::decipheredText(QByteArray(1, static_cast<char>(b))).toCaseFolded();
+            t[b] = folded.size() == 1 ? folded.at(0).unicode() : kNoSingleFold;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Rows are kept as the file's lines, line ends and all, so runs of them save in one copy.
+constexpr char kLineEnd[] = {'\r', '\n'};
+
+vaultformat::EntrySpan appendLine(QByteArray& text, QByteArrayView username, QByteArrayView password,
+                                  QByteArrayView location)
+{
+    vaultformat::EntrySpan span;
+    span.start = text.size();
+    span.sizes[0] = static_cast<quint32>(username.size());
+    span.sizes[1] = static_cast<quint32>(password.size());
+    span.sizes[2] = static_cast<quint32>(location.size());
+    text.append(username).append(vaultformat::kStoredSeparator, 3).append(password);
+    text.append(vaultformat::kStoredSeparator, 3).append(location).append(kLineEnd, 2);
+    return span;
+}
+
+// Adds an entry to a buffer as the file's line for it; an entry the code page cannot hold, or
+// too long for a span, is kept as it is.
+vaultformat::EntrySpan encodeInto(QByteArray& text, std::vector<Entry>& keptAsIs, const Entry& entry)
+{
+    QByteArray fields[3];
+    const QString* texts[3] = {&entry.username, &entry.password, &entry.location};
+    bool fits = true;
+    for (int i = 0; i < 3 && fits; ++i)
+        fits = vaultformat::encipheredBytes(*texts[i], fields[i]) && fields[i].size() < vaultformat::kOversized;
+    if (fits)
+        return appendLine(text, fields[0], fields[1], fields[2]);
+    vaultformat::EntrySpan span;
+    span.start = static_cast<qint64>(keptAsIs.size());
+    span.sizes[0] = vaultformat::kOversized;
+    keptAsIs.push_back(entry);
+    return span;
+}
+
+} // namespace
+
+EntryStore::EntryStore()
+{
+    // Rows compare as text: case ignored, the user's locale, digits never read as numbers.
+    // Case is folded before collating, since not every collation backend can ignore it.
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+    m_collator.setNumericMode(false);
+}
+
+void EntryStore::insert(int row, Entry entry)
+{
+    ensureIds();
+    m_rows.insert(m_rows.begin() + row, store(entry));
+    m_ids.insert(m_ids.begin() + row, m_nextId++);
+}
+
+void EntryStore::replaceAll(std::vector<Entry> entries)
+{
+    vaultformat::FileLines file;
+    qsizetype bytes = 0;
+    for (const Entry& e : entries)
+        bytes += vaultformat::lineBytes(e);
+    file.bytes.reserve(bytes);
+    file.spans.reserve(entries.size());
+    for (const Entry& e : entries) {
+        file.spans.push_back(encodeInto(file.bytes, file.oversized, e));
+        if (!isKeptAsIs(file.spans.back()))
+            file.spanBytes += vaultformat::lineBytes(file.spans.back());
+    }
+    replaceAll(std::move(file));
+}
+
+void EntryStore::replaceAll(vaultformat::FileLines file)
+{
+    m_text = std::move(file.bytes);
+    m_rows = std::move(file.spans);
+    m_keptAsIs = std::move(file.oversized);
+    m_usedBytes = file.spanBytes;
+    m_ids = {};
+    m_firstId = m_nextId;
+    m_nextId += m_rows.size();
+}
+
+void EntryStore::setEntry(int row, Entry entry)
+{
+    release(m_rows[row]);
+    m_rows[row] = store(entry);
+    compactIfWasteful();
+}
+
+void EntryStore::remove(int row)
+{
+    ensureIds();
+    release(m_rows[row]);
+    m_rows.erase(m_rows.begin() + row);
+    m_ids.erase(m_ids.begin() + row);
+    compactIfWasteful();
+}
+
+bool EntryStore::setSortSettings(bool sorted, int key, Qt::SortOrder order)
+{
+    const bool changed = sorted != m_sorted || key != m_sortKey || order != m_sortOrder;
+    m_sorted = sorted;
+    m_sortKey = key;
+    m_sortOrder = order;
+    return changed && m_sorted && count() > 1;
+}
+
+std::vector<int> EntryStore::sortedOrder() const
+{
+    std::vector<int> order(count());
+    std::iota(order.begin(), order.end(), 0);
+    if (count() < 2)
+        return order;
+    if (m_collator.locale().language() == QLocale::C)
+        sortByKeys(order);
+    else
+        sortByText(order);
+    return order;
+}
+
+void EntryStore::reorder(const std::vector<int>& order)
+{
+    const int n = count();
+    std::vector<Span> rows(n);
+    std::vector<quint64> ids(n);
+    for (int i = 0; i < n; ++i) {
+        rows[i] = m_rows[order[i]];
+        ids[i] = idAt(order[i]);
+    }
+    m_rows = std::move(rows);
+    m_ids = std::move(ids);
+    relayText();
+}
+
+QString EntryStore::field(const Entry& entry, int column)
+{
+    switch (column) {
+    case 0: return entry.username;
+    case 1: return entry.password;
+    default: return entry.location;
+    }
+}
+
+QByteArrayView EntryStore::bytesOf(const Span& span, int column) const
+{
+    return vaultformat::spanField(m_text, span, std::clamp(column, 0, 2));
+}
+
+QString EntryStore::field(int row, int column) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span))
+        return field(m_keptAsIs[span.start], column);
+    return vaultformat::decipheredText(bytesOf(span, column));
+}
+
+QString EntryStore::shownText(const QString& text)
+{
+    if (text.size() <= kShownCharacters)
+        return text;
+    const qsizetype cut = text.at(kShownCharacters - 1).isHighSurrogate() ? kShownCharacters - 1 : kShownCharacters;
+    return text.left(cut) + QChar(0x2026);
+}
+
+QString EntryStore::shownField(int row, int column) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span))
+        return shownText(field(m_keptAsIs[span.start], column));
+    // Only what is shown is deciphered; one character more tells whether the field goes on.
+    const QByteArrayView bytes = bytesOf(span, column);
+    return shownText(vaultformat::decipheredText(bytes.first(std::min(bytes.size(), kShownCharacters + 1))));
+}
+
+Entry EntryStore::at(int row) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span))
+        return m_keptAsIs[span.start];
+    return {vaultformat::decipheredText(bytesOf(span, 0)), vaultformat::decipheredText(bytesOf(span, 1)),
+            vaultformat::decipheredText(bytesOf(span, 2))};
+}
+
+std::vector<Entry> EntryStore::entries() const
+{
+    std::vector<Entry> all;
+    all.reserve(m_rows.size());
+    for (int row = 0; row < count(); ++row)
+        all.push_back(at(row));
+    return all;
+}
+
+int EntryStore::rowOfId(quint64 id) const
+{
+    if (m_ids.empty())
+        return id >= m_firstId && id - m_firstId < m_rows.size() ? static_cast<int>(id - m_firstId) : -1;
+    const auto it = std::find(m_ids.begin(), m_ids.end(), id);
+    return it == m_ids.end() ? -1 : static_cast<int>(it - m_ids.begin());
+}
+
+void EntryStore::ensureIds()
+{
+    if (m_ids.empty() && !m_rows.empty()) {
+        m_ids.resize(m_rows.size());
+        std::iota(m_ids.begin(), m_ids.end(), m_firstId);
+    }
+}
+
+void EntryStore::foldedField(int row, int column, QString& out) const
+{
+    out.resize(0); // keeps the buffer of the previous row
+    appendFolded(row, column, out);
+}
+
+void EntryStore::appendFolded(int row, int column, QString& out) const
+{
+    const Span& span = m_rows[row];
+    if (isKeptAsIs(span)) {
+        out.append(field(m_keptAsIs[span.start], column).toCaseFolded());
+        return;
+    }
+    const QByteArrayView bytes = bytesOf(span, column);
+    const auto& fold = foldTable();
+    const qsizetype at = out.size();
+    out.resize(at + bytes.size());
+    char16_t* to = reinterpret_cast<char16_t*>(out.data()) + at;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char16_t ch = fold[static_cast<unsigned char>(bytes[i])];
+        if (ch == kNoSingleFold) {
+            out.resize(at);
+            out.append(vaultformat::decipheredText(bytes).toCaseFolded());
+            return;
+        }
+        to[i] = ch;
+    }
+}
+
+int EntryStore::insertPosition(const Entry& entry) const
+{
+    if (!m_sorted)
+        return count();
+    const QString key = field(entry, m_sortKey).toCaseFolded();
+    QString other;
+    // After all equal rows, so equal rows keep the order in which they came.
+    const auto less = [&](int row) {
+        foldedField(row, m_sortKey, other);
+        const int c = m_collator.compare(key, other);
+        return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
+    };
+    int lo = 0;
+    int hi = count();
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (less(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+EntryStore::Span EntryStore::store(const Entry& entry)
+{
+    const Span span = encodeInto(m_text, m_keptAsIs, entry);
+    if (!isKeptAsIs(span))
+        m_usedBytes += vaultformat::lineBytes(span);
+    return span;
+}
+
+void EntryStore::release(const Span& span)
+{
+    if (isKeptAsIs(span))
+        m_keptAsIs[span.start] = {};
+    else
+        m_usedBytes -= vaultformat::lineBytes(span);
+}
+
+// Edits and deletions leave text behind; once it is more than half the buffer, the live rows
+// are copied into a new one.
+void EntryStore::compactIfWasteful()
+{
+    if (m_text.size() > 2 * m_usedBytes + 65536)
+        relayText();
+}
+
+// Copies the rows into a new buffer in list order, so that a save copies long runs of them.
+void EntryStore::relayText()
+{
+    QByteArray text;
+    text.reserve(m_usedBytes + m_usedBytes / 16 + 4096); // room for entries added later
+    std::vector<Entry> kept;
+    for (Span& span : m_rows) {
+        if (isKeptAsIs(span)) {
+            kept.push_back(std::move(m_keptAsIs[span.start]));
+            span.start = static_cast<qint64>(kept.size() - 1);
+        } else {
+            span = appendLine(text, bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2));
+        }
+    }
+    m_text = std::move(text);
+    m_keptAsIs = std::move(kept);
+}
+
+void EntryStore::writeTo(vaultformat::FileWriter& writer) const
+{
+    const char* text = m_text.constData();
+    const qint64 size = m_text.size();
+    const auto isSeparator = [&](qint64 at) { return std::memcmp(text + at, vaultformat::kStoredSeparator, 3) == 0; };
+    // Whether a row lies in the buffer as the file has it, separators and all, and is written
+    // with both (a damaged line may be written with fewer).
+    const auto isWhole = [&](const Span& span) {
+        const qint64 first = span.start + span.sizes[0];
+        const qint64 second = first + 3 + span.sizes[1];
+        return !isKeptAsIs(span) && second + 3 <= size && isSeparator(first) && isSeparator(second) &&
+               vaultformat::separatorsFor(bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2)) == 2;
+    };
+    const auto rowCount = static_cast<qsizetype>(m_rows.size());
+    for (qsizetype row = 0; row < rowCount;) {
+        const Span& span = m_rows[row];
+        if (isKeptAsIs(span)) {
+            writer.add(m_keptAsIs[span.start]);
+            ++row;
+            continue;
+        }
+        if (!isWhole(span)) {
+            writer.add(bytesOf(span, 0), bytesOf(span, 1), bytesOf(span, 2));
+            ++row;
+            continue;
+        }
+        // Rows that follow each other in the buffer, line ends between them, go in one copy.
+        qint64 end = span.start + vaultformat::lineBytes(span) - vaultformat::kLineEndBytes;
+        for (++row; row < rowCount; ++row) {
+            const Span& next = m_rows[row];
+            if (next.start != end + vaultformat::kLineEndBytes || text[end] != kLineEnd[0] ||
+                text[end + 1] != kLineEnd[1] || !isWhole(next))
+                break;
+            end = next.start + vaultformat::lineBytes(next) - vaultformat::kLineEndBytes;
+        }
+        writer.addLines(QByteArrayView(text + span.start, end - span.start));
+    }
+}
+
+qsizetype EntryStore::fileBytes() const
+{
+    qsizetype bytes = m_usedBytes;
+    for (const Entry& e : m_keptAsIs)
+        bytes += vaultformat::lineBytes(e);
+    return bytes;
+}
+
+// The C locale's collation keys are the text's bytes, which its comparison does not follow
+// everywhere: there the keys decide, as they always did.
+void EntryStore::sortByKeys(std::vector<int>& order) const
+{
+    // One collation key per row, then cheap byte comparisons.
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(order.size());
+    QString folded;
+    for (int row = 0; row < count(); ++row) {
+        foldedField(row, m_sortKey, folded);
+        keys.push_back(m_collator.sortKey(folded));
+    }
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
+}
+
+// Elsewhere the collator compares text exactly as its keys would, and keys cost far more
+// memory than the text: the column's folded text is compared directly. Only an empty text
+// needs care, which the collator puts before all others while its key equals that of text
+// made of ignorable characters alone.
+void EntryStore::sortByText(std::vector<int>& order) const
+{
+    const int n = count();
+    qsizetype chars = 0;
+    for (const Span& span : m_rows)
+        chars += isKeptAsIs(span) ? 0 : span.sizes[std::clamp(m_sortKey, 0, 2)];
+    QString texts;
+    texts.reserve(chars);
+    std::vector<qsizetype> starts(n + 1);
+    for (int row = 0; row < n; ++row) {
+        appendFolded(row, m_sortKey, texts);
+        starts[row + 1] = texts.size();
+    }
+    const char16_t* text = reinterpret_cast<const char16_t*>(texts.constData());
+    const auto view = [&](int row) { return QStringView(text + starts[row], starts[row + 1] - starts[row]); };
+    const QCollatorSortKey emptyKey = m_collator.sortKey(QString());
+    std::vector<signed char> ignorable(n, -1); // found out when first needed
+    const auto collatesEmpty = [&](int row) {
+        if (ignorable[row] < 0)
+            ignorable[row] = view(row).isEmpty() || m_collator.sortKey(view(row).toString()).compare(emptyKey) == 0;
+        return ignorable[row] == 1;
+    };
+    const auto compare = [&](int a, int b) {
+        const QStringView x = view(a);
+        const QStringView y = view(b);
+        if (!x.isEmpty() && !y.isEmpty())
+            return m_collator.compare(x, y);
+        const bool xEmpty = collatesEmpty(a);
+        const bool yEmpty = collatesEmpty(b);
+        return xEmpty == yEmpty ? 0 : xEmpty ? -1 : 1;
+    };
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) > 0; });
+}

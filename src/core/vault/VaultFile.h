@@ -1,0 +1,26 @@
+#pragma once
+#include "core/platform/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+class EntryStore;
+
+// data.enc as a whole: reading it at start-up and writing the list back after every change. The
+// windows show what these report; the work and its reasons are here.
+namespace vaultfile {
+
+// Makes sure the file exists, then reads it whole. When it fails, creating tells whether the
+// file could not be created rather than read.
+struct Read : ResultWith<QByteArray> {
+    bool creating = false;
+};
+Read read(const QString& path);
+
+// The whole file for the rows under the master password, in the rows' order.
+QByteArray fileFor(const QString& master, const EntryStore& store);
+
+// Puts that file in place of the old one, all or nothing.
+Result save(const QString& path, const QString& master, const EntryStore& store);
+
+} // namespace vaultfile

@@ -1,0 +1,466 @@
+#include "core/vault/VaultFormat.h"
+
+#include "core/platform/CodePage.h"
+#include "core/vault/LineCipher.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+// Reading a large file is mostly bit work on masks: where the processor has the newer
+// instructions (shifts by a variable count in one step, among others), a second build of
+// those functions is chosen when the program starts.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
+#define KEYHAVEN_NEWER_X86 __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KEYHAVEN_NEWER_X86
+#endif
+
+namespace vaultformat {
+namespace {
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+constexpr char kCipheredBar = static_cast<char>('|' ^ 0x80);
+
+// Windows-1252 character of each enciphered byte, so a field deciphers in one pass.
+const std::array<char16_t, 256>& decipherTable()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            const char plain = static_cast<char>(b ^ 0x80);
+            t[b] = codepage::decode(QByteArrayView(&plain, 1)).at(0).unicode();
+        }
+        return t;
+    }();
+    return table;
+}
+
+QString decipher(const char* data, qsizetype size)
+{
+    const auto& table = decipherTable();
+    QString text(size, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < size; ++i)
+        out[i] = table[static_cast<unsigned char>(data[i])];
+    return text;
+}
+
+const char* findSeparator(const char* from, const char* end)
+{
+    while (end - from >= 3) {
+        const void* hit = std::memchr(from, kCipheredBar, end - from - 2);
+        if (!hit)
+            return nullptr;
+        const char* p = static_cast<const char*>(hit);
+        if (p[1] == kCipheredBar && p[2] == kCipheredBar)
+            return p;
+        from = p + 1;
+    }
+    return nullptr;
+}
+
+// Calls visit(begin, end) for each line; stops when visit returns false.
+template <class Visit>
+void forEachLine(QByteArrayView bytes, Visit visit)
+{
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        const void* hit = std::memchr(p, kCR, end - p);
+        const char* lineEnd = hit ? static_cast<const char*>(hit) : end;
+        if (!visit(p, lineEnd))
+            return;
+        p = lineEnd;
+        if (p < end) {
+            ++p; // the CR
+            if (p < end && *p == kLF)
+                ++p;
+        }
+    }
+}
+
+// One bit per byte of the file marking each line end and each place where a run of three
+// enciphered bars ends (bit i of word w stands for byte 64 * w + i).
+struct Marks {
+    std::vector<quint64> lineEnds;
+    std::vector<quint64> tripleEnds;
+    qsizetype lineEndCount = 0;
+};
+
+KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
+{
+    const qsizetype words = (size + 63) / 64;
+    Marks marks;
+    // Two spare words, so that a window of 64 bits may start anywhere in the file.
+    marks.lineEnds.assign(words + 2, 0);
+    marks.tripleEnds.assign(words + 2, 0);
+    quint64 previousBars = 0;
+#ifdef __SSE2__
+    // Line ends are counted in byte lanes, emptied before they could overflow.
+    __m128i counts = _mm_setzero_si128();
+    const auto emptyCounts = [&] {
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        marks.lineEndCount += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+        counts = _mm_setzero_si128();
+    };
+#endif
+    for (qsizetype w = 0; w < words; ++w) {
+        const qsizetype base = 64 * w;
+        const qsizetype n = std::min<qsizetype>(size - base, 64);
+        char tail[64];
+        const char* bytes = data + base;
+        if (n < 64) {
+            std::memset(tail, 0, 64); // neither a line end nor a bar
+            std::memcpy(tail, bytes, n);
+            bytes = tail;
+        }
+        quint64 ends = 0;
+        quint64 bars = 0;
+#ifdef __SSE2__
+        for (int i = 0; i < 4; ++i) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i));
+            const __m128i isEnd = _mm_cmpeq_epi8(v, _mm_set1_epi8(kCR));
+            counts = _mm_sub_epi8(counts, isEnd);
+            ends |= quint64(quint16(_mm_movemask_epi8(isEnd))) << (16 * i);
+            bars |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(kCipheredBar))))) << (16 * i);
+        }
+#else
+        for (int i = 0; i < 64; ++i) {
+            ends |= quint64(bytes[i] == kCR) << i;
+            bars |= quint64(bytes[i] == kCipheredBar) << i;
+        }
+        marks.lineEndCount += std::popcount(ends);
+#endif
+        marks.lineEnds[w] = ends;
+        marks.tripleEnds[w] = bars & ((bars << 1) | (previousBars >> 63)) & ((bars << 2) | (previousBars >> 62));
+        previousBars = bars;
+#ifdef __SSE2__
+        if (w % 63 == 62) // four a word and lane, 252 at most
+            emptyCounts();
+#endif
+    }
+#ifdef __SSE2__
+    emptyCounts();
+#endif
+    return marks;
+}
+
+// The 64 bits of a bit array from bit at on.
+quint64 bitsFrom(const quint64* bits, qsizetype at)
+{
+    const int shift = static_cast<int>(at & 63);
+    const quint64* word = bits + (at >> 6);
+    return (word[0] >> shift) | ((word[1] << 1) << (63 - shift));
+}
+
+void appendCiphered(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* dst = out.data() + at;
+    const char16_t* src = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t ch = src[i];
+        const int b = ch < 0x80 ? int(ch) : codepage::byteFor(ch);
+        dst[i] = static_cast<char>((b < 0 ? '?' : b) ^ 0x80);
+    }
+}
+
+void appendLineEnd(QByteArray& out)
+{
+    out.append(kCR);
+    out.append(kLF);
+}
+
+} // namespace
+
+QString firstLine(QByteArrayView bytes)
+{
+    QString line;
+    forEachLine(bytes, [&](const char* b, const char* e) {
+        line = decipher(b, e - b);
+        return false;
+    });
+    return line;
+}
+
+bool splitEntryLine(QStringView line, Entry& entry)
+{
+    entry = {};
+    const qsizetype first = line.indexOf(QLatin1String(kSeparator));
+    if (first < 0) {
+        entry.username = line.toString();
+        return false;
+    }
+    entry.username = line.left(first).toString();
+    const qsizetype second = line.indexOf(QLatin1String(kSeparator), first + 3);
+    if (second < 0) {
+        entry.password = line.mid(first + 3).toString();
+        return false;
+    }
+    entry.password = line.mid(first + 3, second - first - 3).toString();
+    entry.location = line.mid(second + 3).toString();
+    return true;
+}
+
+KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
+{
+    FileLines file;
+    const char* const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    const Marks marks = markLines(data, size);
+    const quint64* lineEnds = marks.lineEnds.data();
+    const quint64* tripleEnds = marks.tripleEnds.data();
+    const auto lineAfter = [&](qsizetype crAt) {
+        return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == kLF);
+    };
+
+    // One slot per line end and one for a last line without one; shrunk to the entries at the end.
+    file.spans.resize(marks.lineEndCount + 1);
+    EntrySpan* spans = file.spans.data();
+    qsizetype count = 0;
+    // Any line but username|||password|||location of usual length: empty and single-blank lines
+    // are skipped, missing separators leave the later fields empty.
+    const auto takeOtherLine = [&](qsizetype b, qsizetype e) {
+        if (b == e || (e - b == 1 && data[b] == ' '))
+            return;
+        const char* end = data + e;
+        const char* one = findSeparator(data + b, end);
+        const char* two = one ? findSeparator(one + 3, end) : nullptr;
+        if (!two)
+            ++file.damagedLines;
+        const char* starts[3] = {data + b, one ? one + 3 : end, two ? two + 3 : end};
+        const char* ends[3] = {one ? one : end, two ? two : end, end};
+        EntrySpan span;
+        span.start = b;
+        bool fits = true;
+        for (int i = 0; i < 3; ++i) {
+            const qsizetype n = ends[i] - starts[i];
+            fits = fits && n < kOversized;
+            span.sizes[i] = static_cast<quint32>(n);
+        }
+        if (!fits) {
+            Entry entry;
+            entry.username = decipheredText(QByteArrayView(starts[0], ends[0]));
+            entry.password = decipheredText(QByteArrayView(starts[1], ends[1]));
+            entry.location = decipheredText(QByteArrayView(starts[2], ends[2]));
+            span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
+            file.oversized.push_back(std::move(entry));
+        } else {
+            file.spanBytes += lineBytes(span);
+        }
+        spans[count++] = span;
+    };
+    // The line ends' places first, into the slots: two taken from each word whatever it holds,
+    // as lines of random length would otherwise cost a mispredicted branch each.
+    const qsizetype words = (size + 63) / 64;
+    for (qsizetype w = 0, n = 0; w < words; ++w) {
+        const quint64 one = lineEnds[w];
+        const quint64 two = one & (one - 1);
+        spans[n].start = 64 * w + std::countr_zero(one);
+        n += one != 0;
+        spans[n].start = 64 * w + std::countr_zero(two);
+        n += two != 0;
+        for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
+            spans[n++].start = 64 * w + std::countr_zero(more);
+    }
+    // Then each line: the leftmost three bars, then the leftmost three starting after them, both
+    // looked for in the 64 bytes from where they may start; a line whose separators are not
+    // found there, or lie past its end, takes the long way. Entries are written over the line
+    // ends already read.
+    qsizetype lineBegin = -1; // the first line, the master password, is not an entry
+    if (marks.lineEndCount > 0) {
+        const qsizetype at = spans[0].start;
+        file.firstLine = decipheredText(QByteArrayView(data, at));
+        lineBegin = lineAfter(at);
+    }
+    for (qsizetype i = 1; i < marks.lineEndCount; ++i) {
+        const qsizetype at = spans[i].start;
+        const quint64 first = bitsFrom(tripleEnds, std::min(lineBegin + 2, size));
+        const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
+        const qsizetype from = std::min(firstEnd + 3, size);
+        const quint64 second = bitsFrom(tripleEnds, from);
+        const qsizetype secondEnd = from + std::countr_zero(second);
+        if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
+            spans[count++] = {
+                lineBegin,
+                {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
+            file.spanBytes += lineBytes(spans[count - 1]);
+        } else {
+            takeOtherLine(lineBegin, at);
+        }
+        lineBegin = lineAfter(at);
+    }
+    if (lineBegin < 0)
+        file.firstLine = decipheredText(QByteArrayView(data, size));
+    else if (lineBegin < size)
+        takeOtherLine(lineBegin, size);
+    file.spans.resize(count);
+    file.bytes = std::move(bytes);
+    return file;
+}
+
+Contents parse(QByteArrayView bytes)
+{
+    const FileLines file = readLines(bytes.toByteArray());
+    Contents contents;
+    contents.firstLine = file.firstLine;
+    contents.damagedLines = file.damagedLines;
+    contents.entries.reserve(file.spans.size());
+    for (const EntrySpan& span : file.spans) {
+        if (span.sizes[0] == kOversized) {
+            contents.entries.push_back(file.oversized[span.start]);
+            continue;
+        }
+        Entry entry;
+        entry.username = decipheredText(spanField(file.bytes, span, 0));
+        entry.password = decipheredText(spanField(file.bytes, span, 1));
+        entry.location = decipheredText(spanField(file.bytes, span, 2));
+        contents.entries.push_back(std::move(entry));
+    }
+    return contents;
+}
+
+QString decipheredText(QByteArrayView bytes)
+{
+    return decipher(bytes.data(), bytes.size());
+}
+
+bool encipheredBytes(QStringView text, QByteArray& out)
+{
+    if (!codepage::encode(text, out))
+        return false;
+    cipherBytes(out.data(), out.size());
+    return true;
+}
+
+QByteArray emptyFile()
+{
+    return QByteArrayLiteral("\r\n");
+}
+
+QByteArray passwordOnly(const QString& master)
+{
+    QByteArray out;
+    appendCiphered(out, master);
+    appendLineEnd(out);
+    return out;
+}
+
+QByteArray fullVault(const QString& master, const std::vector<Entry>& entries)
+{
+    qsizetype size = 0;
+    for (const Entry& e : entries)
+        size += lineBytes(e);
+    FileWriter writer(master, size);
+    for (const Entry& e : entries)
+        writer.add(e);
+    return writer.finish();
+}
+
+FileWriter::FileWriter(const QString& master, qsizetype entryBytes)
+{
+    m_out = passwordOnly(master);
+    m_used = m_out.size();
+    m_out.resize(m_used + entryBytes + kLineEndBytes);
+}
+
+char* FileWriter::room(qsizetype bytes)
+{
+    if (m_used + bytes > m_out.size())
+        m_out.resize(std::max(m_out.size() * 2, m_used + bytes));
+    char* at = m_out.data() + m_used;
+    m_used += bytes;
+    return at;
+}
+
+int separatorsFor(QByteArrayView username, QByteArrayView password, QByteArrayView location)
+{
+    // A field ending in a bar would run into the separator after it. Such fields only come from
+    // a damaged line, which had no separator after them: written the same way, without it,
+    // the line reads back as it was read.
+    const auto endsInBar = [](QByteArrayView field) { return !field.isEmpty() && field.back() == kCipheredBar; };
+    if (location.isEmpty() && endsInBar(password))
+        return 1;
+    if (location.isEmpty() && password.isEmpty() && endsInBar(username))
+        return 0;
+    return 2;
+}
+
+void FileWriter::add(const Entry& e)
+{
+    QByteArray fields;
+    appendCiphered(fields, e.username);
+    appendCiphered(fields, e.password);
+    appendCiphered(fields, e.location);
+    const QByteArrayView all(fields);
+    const qsizetype u = e.username.size();
+    const qsizetype p = e.password.size();
+    add(all.first(u), all.sliced(u, p), all.sliced(u + p));
+}
+
+void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
+{
+    const int separators = separatorsFor(username, password, location);
+    char* to = room(lineBytes(username.size(), password.size(), location.size()) - 3 * (2 - separators));
+    to = std::copy(username.begin(), username.end(), to);
+    if (separators > 0) {
+        to = std::fill_n(to, 3, kCipheredBar);
+        to = std::copy(password.begin(), password.end(), to);
+    }
+    if (separators > 1) {
+        to = std::fill_n(to, 3, kCipheredBar);
+        to = std::copy(location.begin(), location.end(), to);
+    }
+    *to++ = kCR;
+    *to = kLF;
+}
+
+void FileWriter::addLines(QByteArrayView lines)
+{
+    char* to = std::copy(lines.begin(), lines.end(), room(lines.size() + kLineEndBytes));
+    *to++ = kCR;
+    *to = kLF;
+}
+
+QByteArray FileWriter::finish()
+{
+    char* to = room(kLineEndBytes);
+    *to++ = kCR;
+    *to = kLF;
+    m_out.truncate(m_used);
+    return std::move(m_out);
+}
+
+QString problemWithPassword(QStringView text)
+{
+    const qsizetype bad = codepage::firstUnencodable(text);
+    if (bad >= 0) {
+        const QString code = QString::number(text[bad].unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+        return QStringLiteral("it holds the character \"%1\" (U+%2), which the data file cannot store")
+            .arg(text.mid(bad, text[bad].isHighSurrogate() ? 2 : 1), code);
+    }
+    if (text.contains(QChar(0x8D)))
+        return QStringLiteral("it holds the control character U+008D, which would end the line in the data file");
+    return {};
+}
+
+QString problemWithField(QStringView text, bool isLocation)
+{
+    QString problem = problemWithPassword(text);
+    if (!problem.isEmpty() || isLocation)
+        return problem;
+    if (text.contains(QLatin1String(kSeparator)))
+        return QStringLiteral("it holds \"|||\", which separates the fields in the data file");
+    if (text.endsWith(QLatin1Char('|')))
+        return QStringLiteral("it ends with \"|\", which would run into the field separator");
+    return {};
+}
+
+} // namespace vaultformat

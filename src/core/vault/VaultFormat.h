@@ -1,0 +1,119 @@
+#pragma once
+#include "core/vault/Entry.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// The bytes of data.enc: CR LF lines, each scrambled by the line cipher.
+// Line 1 is the master password, then one entry a line as username|||password|||location.
+namespace vaultformat {
+
+inline constexpr char kSeparator[] = "|||";
+
+struct Contents {
+    QString firstLine;          // deciphered line 1
+    std::vector<Entry> entries; // the entry lines, in file order
+    int damagedLines = 0;       // entry lines with fewer than two separators
+};
+
+// Reads the whole file: a line ends at CR, one LF right after it is skipped, any other LF
+// belongs to the line; empty and single-blank entry lines are skipped.
+Contents parse(QByteArrayView bytes);
+
+// Where one entry's fields lie in the file's bytes, still enciphered: the username starts at
+// start, each later field 3 bytes (a separator) after the end of the one before.
+struct EntrySpan {
+    qint64 start = 0;
+    quint32 sizes[3] = {0, 0, 0}; // username, password, location
+};
+
+// The same reading without making a string per field: the file's bytes are kept as they are
+// and each entry is a span of them, deciphered when shown. A line whose field would not fit a
+// span is returned as an Entry in oversized, its span's start being its index there.
+struct FileLines {
+    QString firstLine;
+    QByteArray bytes;
+    std::vector<EntrySpan> spans;
+    std::vector<Entry> oversized;
+    int damagedLines = 0;
+    qint64 spanBytes = 0; // what the spans' lines take when written, line ends included
+};
+inline constexpr quint32 kOversized = 0xFFFFFFFFu; // sizes[0] of a span that stands for an Entry
+
+inline constexpr qsizetype kLineEndBytes = 2; // CR LF
+
+// The bytes an entry's line takes in the file: its fields, two separators and the line end.
+// (A character of the code page takes one byte, so a text's size is its size in bytes.)
+inline constexpr qsizetype lineBytes(qsizetype username, qsizetype password, qsizetype location)
+{
+    return username + password + location + 2 * 3 + kLineEndBytes;
+}
+inline qsizetype lineBytes(const EntrySpan& span)
+{
+    return lineBytes(span.sizes[0], span.sizes[1], span.sizes[2]);
+}
+inline qsizetype lineBytes(const Entry& entry)
+{
+    return lineBytes(entry.username.size(), entry.password.size(), entry.location.size());
+}
+FileLines readLines(QByteArray bytes);
+
+// The enciphered bytes of one field (0 username, 1 password, 2 location) of a span.
+inline QByteArrayView spanField(const QByteArray& bytes, const EntrySpan& span, int field)
+{
+    if (span.sizes[field] == 0)
+        return {};
+    qint64 at = span.start;
+    for (int i = 0; i < field; ++i)
+        at += span.sizes[i] + 3;
+    return QByteArrayView(bytes.constData() + at, span.sizes[field]);
+}
+
+inline constexpr char kStoredSeparator[] = "\xFC\xFC\xFC"; // the separator as the file has it
+
+// Enciphered bytes to text, and text to enciphered bytes; false when a character has no byte.
+QString decipheredText(QByteArrayView bytes);
+bool encipheredBytes(QStringView text, QByteArray& out);
+
+// Deciphered line 1 only.
+QString firstLine(QByteArrayView bytes);
+
+// Splits a deciphered entry line at its first two separators; the rest is the location.
+// Returns false when the line has fewer than two separators (missing fields stay empty).
+bool splitEntryLine(QStringView line, Entry& entry);
+
+// The three shapes of file the program writes.
+QByteArray emptyFile();                         // CR LF
+QByteArray passwordOnly(const QString& master); // E(master) CR LF
+QByteArray fullVault(const QString& master, const std::vector<Entry>& entries);
+
+// How many separators the line of these enciphered fields is written with: 2, or fewer for a
+// damaged line whose last field ends in a bar, so that it reads back as it was read.
+int separatorsFor(QByteArrayView username, QByteArrayView password, QByteArrayView location);
+
+// Builds a full file entry by entry, in one buffer.
+class FileWriter {
+public:
+    // entryBytes: about the size of all entry lines, line ends included, so the buffer is
+    // allocated once.
+    FileWriter(const QString& master, qsizetype entryBytes);
+    void add(const Entry& entry);
+    void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // enciphered
+    void addLines(QByteArrayView lines); // as the file has them, without the last line's end
+    QByteArray finish();
+
+private:
+    char* room(qsizetype bytes);
+
+    QByteArray m_out; // sized ahead; m_used bytes of it are written
+    qsizetype m_used = 0;
+};
+
+// What a field must not hold for the file to give it back unchanged; empty when it is fine.
+// Username and password may not hold the separator nor end with a bar; no field may hold a
+// character outside the code page or one that enciphers to CR.
+QString problemWithField(QStringView text, bool isLocation);
+QString problemWithPassword(QStringView text);
+
+} // namespace vaultformat

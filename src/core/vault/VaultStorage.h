@@ -1,0 +1,30 @@
+#pragma once
+#include "core/platform/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The file side of the vault: finding, creating, reading and atomically replacing data.enc.
+namespace vaultstorage {
+
+using Result = ::Result;
+
+QString vaultPath(const QString& programFolder);
+
+// The part of a path after its last separator (backslash or slash); the whole path without one.
+QString FileNamePart(const QString& path);
+
+// Whether a normal file exists at the path; any error counts as no.
+bool FileExists(const QString& path);
+
+// Creates the file as one empty line, readable and writable by its owner only, when it is missing.
+Result EnsureVaultFile(const QString& path);
+
+// Reads the whole file.
+ResultWith<QByteArray> readAll(const QString& path);
+
+// Replaces the file with the bytes, never leaving a torn file: the new content is complete and
+// flushed before it takes the old one's place. A read-only file is left alone and reported.
+Result saveAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace vaultstorage

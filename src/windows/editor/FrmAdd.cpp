@@ -1,0 +1,150 @@
+#include "windows/editor/FrmAdd.h"
+
+#include "core/platform/MessageBoxes.h"
+#include "core/platform/Twips.h"
+#include "core/vault/VaultFormat.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
+#include "windows/platform/Fonts.h"
+#include "windows/platform/OneLineBox.h"
+#include "windows/platform/PictureButton.h"
+#include "windows/platform/WindowRegistry.h"
+#include "windows/run/AppContext.h"
+#include "windows/run/VaultRoutines.h"
+#include "windows/skin/SkinLabel.h"
+#include "windows/skin/SkinWindow.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+void label(QWidget* parent, const char* name, const QString& text, const QRect& rect)
+{
+    auto* l = new SkinLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFont(verdana(8.25, true));
+    l->setGeometry(rect);
+}
+
+QLineEdit* textBox(QWidget* parent, const char* name, const QString& label, const QRect& rect)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(label);
+    keepOneLine(box);
+    box->setFont(verdana());
+    box->setGeometry(rect);
+    return box;
+}
+
+} // namespace
+
+FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("frmAdd"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/edit.png")));
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
+    setWindowFlag(Qt::WindowCloseButtonHint, true);
+    setFont(verdana());
+    setFixedSize(twipsSize(4680, 2610));
+
+    // Created in tab order, so the window opens with the focus on Cancel.
+    m_cmdDelete =
+        makeButton(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
+    m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
+    label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
+    m_txtUsername = textBox(this, "txtUsername", QStringLiteral("Username"), twipsRect(1320, 60, 3255, 315));
+    label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
+    m_txtPassword = textBox(this, "txtPassword", QStringLiteral("Password"), twipsRect(1320, 480, 3255, 315));
+    label(this, "SkinLabel3", QStringLiteral("Website:"), twipsRect(120, 960, 1155, 255));
+    m_txtWebsite = textBox(this, "txtWebsite", QStringLiteral("Website"), twipsRect(1320, 900, 3255, 315));
+    setTabOrder(m_cmdDelete, m_cmdAdd);
+    setTabOrder(m_cmdAdd, m_txtUsername);
+    setTabOrder(m_txtUsername, m_txtPassword);
+    setTabOrder(m_txtPassword, m_txtWebsite);
+
+    connect(m_cmdAdd, &QPushButton::clicked, this, &FrmAdd::cmdAdd_Click);
+    connect(m_cmdDelete, &QPushButton::clicked, this, &FrmAdd::cmdDelete_Click);
+    connect(m_txtWebsite, &QLineEdit::returnPressed, this, &FrmAdd::cmdAdd_Click); // txtWebsite_KeyPress
+}
+
+void FrmAdd::formLoad()
+{
+    const EntryEditRequest& request = m_ctx.editRequest;
+    if (request.mode == QLatin1String("Add")) {
+        setWindowTitle(QStringLiteral("Add an entry"));
+    } else {
+        setWindowTitle(QStringLiteral("Edit an entry"));
+        m_txtUsername->setText(request.entry.username);
+        m_txtPassword->setText(request.entry.password);
+        m_txtWebsite->setText(request.entry.location);
+    }
+    if (m_ctx.skinningEnabled)
+        SkinWindow(m_ctx, this);
+    m_cmdDelete->setFocus();
+}
+
+bool FrmAdd::refuseUnstorable()
+{
+    const struct {
+        const char* name;
+        QLineEdit* box;
+        bool isLocation;
+    } fields[] = {
+        {"username", m_txtUsername, false}, {"password", m_txtPassword, false}, {"website", m_txtWebsite, true}};
+    for (const auto& f : fields) {
+        const QString problem = vaultformat::problemWithField(f.box->text(), f.isLocation);
+        if (!problem.isEmpty()) {
+            m_ctx.platform.messages.show(
+                QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem),
+                MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+            return true;
+        }
+    }
+    return false;
+}
+
+void FrmAdd::cmdAdd_Click()
+{
+    auto error = [&](const QString& text) {
+        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+    };
+    if (m_txtUsername->text().isEmpty())
+        return error(QStringLiteral("You must enter a username"));
+    if (m_txtPassword->text().isEmpty())
+        return error(QStringLiteral("You must enter a password"));
+    if (refuseUnstorable())
+        return;
+
+    Form1* main = m_ctx.windows.form1;
+    if (!main)
+        return;
+    EntryListModel& model = main->list().entries();
+    Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
+    const EntryEditRequest& request = m_ctx.editRequest;
+    // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
+    int row = request.mode == QLatin1String("Add") ? -1 : model.rowOfId(request.rowId);
+    if (row >= 0) {
+        model.setEntry(row, std::move(entry));
+    } else {
+        row = model.append(std::move(entry));
+    }
+    main->list().scrollTo(model.index(row, 0)); // the user sees the entry just saved
+    if (SaveVault(m_ctx))
+        main->StatusLine(QStringLiteral("Added new entry.  Data saved."));
+    unloadWindow(m_ctx.windows.frmAdd);
+}
+
+void FrmAdd::cmdDelete_Click()
+{
+    unloadWindow(m_ctx.windows.frmAdd);
+}
+
+void FrmAdd::closeEvent(QCloseEvent* event)
+{
+    m_ctx.windows.forget(this);
+    event->accept();
+}

@@ -1,0 +1,25 @@
+// The main window's Add and Edit commands, which hand a request to the entry editor.
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
+#include "windows/run/AppContext.h"
+#include "windows/run/Windows.h"
+
+void Form1::cmdAdd_Click()
+{
+    m_ctx.editRequest.mode = QStringLiteral("Add");
+    openEditor(m_ctx);
+}
+
+void Form1::cmdEdit_Click()
+{
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select an entry to edit."));
+    const EntryListModel& model = m_lstPass->entries();
+    EntryEditRequest& request = m_ctx.editRequest;
+    request.entry = model.at(row - 1);
+    request.row = row;
+    request.rowId = model.idAt(row - 1);
+    request.mode = QStringLiteral("Edit");
+    openEditor(m_ctx);
+}

@@ -1,0 +1,81 @@
+// The main window's commands on the selected entry.
+#include "core/main/GoToTarget.h"
+#include "core/platform/MessageBoxes.h"
+#include "core/platform/Shell.h"
+#include "windows/main/EntryListModel.h"
+#include "windows/main/EntryListView.h"
+#include "windows/main/Form1.h"
+#include "windows/run/AppContext.h"
+#include "windows/run/VaultRoutines.h"
+#include "windows/run/Windows.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+void Form1::cmdDelete_Click()
+{
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select an entry to delete."));
+    EntryListModel& model = m_lstPass->entries();
+    const quint64 id = model.idAt(row - 1);
+    const Entry entry = model.at(row - 1);
+    // A field of megabytes (a damaged file) is cut, as the box could not show it anyway.
+    const auto shown = &EntryStore::shownText;
+    const QString text = QStringLiteral("Are you sure you want to delete the following information?\r\n\r\n") +
+                         QStringLiteral("Username: ") + shown(entry.username) + QStringLiteral("\r\n") +
+                         QStringLiteral("Password: ") + shown(entry.password) + QStringLiteral("\r\n") +
+                         QStringLiteral("Used At: ") + shown(entry.location);
+    const auto answer =
+        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
+    if (answer != MessageBoxes::Answer::Ok)
+        return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
+    // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
+    const int current = model.rowOfId(id);
+    if (current >= 0)
+        model.remove(current);
+    if (SaveVault(m_ctx))
+        StatusLine(QStringLiteral("Entry deleted successfully, data saved."));
+}
+
+void Form1::cmdCopy_Click(int index)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select a row to copy from."));
+    static const std::array<QString, 3> prefixes = {
+        QStringLiteral("Copied Username "), QStringLiteral("Copied Password "), QStringLiteral("Copied Location ")};
+    const QString value = EntryStore::field(m_lstPass->entries().at(row - 1), index);
+    clipboard->setText(value);
+    StatusLine(prefixes[index] + value);
+}
+
+void Form1::cmdGoto_Click()
+{
+    const int row = FirstSelectedRow();
+    if (row == 0)
+        return StatusLine(QStringLiteral("You must first select an entry to go to."));
+    StatusLine(QStringLiteral("Opening Location..."));
+    const QString target = goToTarget(m_lstPass->entries().at(row - 1).location);
+    const Result opened = m_ctx.platform.shell.open(target);
+    if (!opened.ok)
+        StatusLine(
+            QStringLiteral("Could not open the location \"%1\": %2").arg(EntryStore::shownText(target), opened.reason));
+}
+
+void Form1::cmdWebsite_Click()
+{
+    openBrowserWindow(m_ctx);
+}
+
+void Form1::viewHelp()
+{
+    openHelpWindow(m_ctx);
+}
+
+void Form1::about()
+{
+    openAboutWindow(m_ctx);
+}

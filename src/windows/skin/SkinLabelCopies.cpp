@@ -1,0 +1,26 @@
+#include "windows/skin/SkinLabelCopies.h"
+
+#include "windows/platform/Accessibility.h"
+#include "windows/platform/WindowControls.h"
+#include "windows/skin/ControlTypeName.h"
+#include "windows/skin/SkinLabel.h"
+
+void copyPlainLabelsToSkinLabels(QWidget* window, std::vector<SkinLabel*>& array)
+{
+    QWidget* container = array.front()->parentWidget();
+    const QList<QWidget*> controls = window->findChildren<QWidget*>(); // snapshot: copies come after
+    for (QWidget* control : controls) {
+        if (controlTypeName(control) != QLatin1String("Label") || control->parentWidget() != container)
+            continue;
+        const auto* plain = static_cast<QLabel*>(control);
+        auto* copy = new SkinLabel(QString(), container);
+        copy->setObjectName(QStringLiteral("SkinLabel1_%1").arg(array.size()));
+        copy->setGeometry(plain->geometry());
+        copy->setFont(plain->font());
+        copy->setText(plain->text());
+        copy->setVisible(!plain->isHidden());
+        stackDirectlyAbove(copy, control); // lies over the plain label, under the other controls
+        hideFromScreenReaders(control);    // the copy reads its text
+        array.push_back(copy);
+    }
+}

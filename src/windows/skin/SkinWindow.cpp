@@ -1,0 +1,144 @@
+#include "windows/skin/SkinWindow.h"
+
+#include "windows/info/FrmSplash.h"
+#include "windows/platform/WindowControls.h"
+#include "windows/platform/WindowRegistry.h"
+#include "windows/run/AppContext.h"
+#include "windows/skin/ControlTypeName.h"
+#include "windows/skin/SkinEngine.h"
+#include "windows/skin/SkinService.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QWidget>
+
+namespace {
+
+// A style of the control's own that paints it in its colour properties. A window's style sheet
+// overrides palettes, so the palette alone would never reach the screen.
+QString colourStyle(const QWidget* control, bool isButton)
+{
+    const QString selector = QLatin1String(control->metaObject()->className());
+    const QVariant back = control->property("BackColor");
+    const QVariant fore = control->property("ForeColor");
+    QString declarations;
+    if (back.isValid())
+        declarations += QStringLiteral("background-color: %1;").arg(SkinEngine::fromRgbValue(back.toInt()).name());
+    if (fore.isValid())
+        declarations += QStringLiteral(" color: %1;").arg(SkinEngine::fromRgbValue(fore.toInt()).name());
+    QString style = QStringLiteral("%1 { %2 }").arg(selector, declarations);
+    if (isButton && back.isValid()) // a pressed button still looks pressed
+        style += QStringLiteral(" %1:pressed { background-color: %2; }")
+                     .arg(selector, SkinEngine::fromRgbValue(back.toInt()).darker(112).name());
+    return style;
+}
+
+// Sets a colour property by name and shows it, through the control's palette and its own style.
+void setColourProperty(QWidget* control, const char* property, qint32 value)
+{
+    control->setProperty(property, value);
+    const QColor colour = SkinEngine::fromRgbValue(value);
+    const QString type = controlTypeName(control);
+    QPalette palette = control->palette();
+    const bool back = qstrcmp(property, "BackColor") == 0;
+    const bool isButton = type == QLatin1String("CommandButton");
+    if (isButton)
+        palette.setColor(back ? QPalette::Button : QPalette::ButtonText, colour);
+    else if (type == QLatin1String("PictureBox"))
+        palette.setColor(back ? QPalette::Window : QPalette::WindowText, colour);
+    else
+        palette.setColor(back ? QPalette::Base : QPalette::Text, colour);
+    control->setPalette(palette);
+    control->setStyleSheet(colourStyle(control, isButton));
+}
+
+void skinSteps(AppContext& ctx, QWidget* window)
+{
+    if (!ctx.skinEngine)
+        throw SkinError("the skin engine is not loaded");
+    const SkinEngine& engine = *ctx.skinEngine;
+    const qint32 back = engine.SkinBackColor();
+    const qint32 fore = engine.SkinForeColor();
+    const qint32 panel = engine.SkinPanelColor();
+    ApplySkinColors(window, back, fore, panel);
+    engine.ApplyToWindow(static_cast<qint32>(window->winId()));
+    settleControls(window); // a style sheet may change fonts and stacking
+}
+
+// Puts a window back to the platform's look, so that no window is left half-styled.
+void unskin(QWidget* window)
+{
+    window->setStyleSheet(QString());
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (control->property("BackColor").isValid() || control->property("ForeColor").isValid()) {
+            control->setProperty("BackColor", QVariant());
+            control->setProperty("ForeColor", QVariant());
+            control->setStyleSheet(QString());
+            control->setPalette(QPalette());
+        }
+    }
+}
+
+// Waits, letting events run, until the splash window's timer is enabled. It does not wait for a
+// splash window that is loading (it is the one being skinned) or that has handed over already.
+void waitForSplashTimer(FrmSplash* splash)
+{
+    QDeadlineTimer deadline(5000);
+    while (splash && !splash->timer2().isActive() && !splash->loading() && !splash->handedOver() &&
+           !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+} // namespace
+
+void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
+{
+    static const QStringList kTextAndLists = {QStringLiteral("TextBox"),      QStringLiteral("ComboBox"),
+                                              QStringLiteral("FileListBox"),  QStringLiteral("DirListBox"),
+                                              QStringLiteral("DriveListBox"), QStringLiteral("ListBox"),
+                                              QStringLiteral("ListView")};
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        const QString type = controlTypeName(control);
+        if (type == QLatin1String("CommandButton")) {
+            setColourProperty(control, "BackColor", back);
+        } else if (kTextAndLists.contains(type)) {
+            setColourProperty(control, "BackColor", back);
+            setColourProperty(control, "ForeColor", fore);
+        } else if (type == QLatin1String("PictureBox")) {
+            setColourProperty(control, "BackColor", panel);
+        }
+    }
+}
+
+bool SkinWindow(AppContext& ctx, QWidget* window)
+{
+    try {
+        skinSteps(ctx, window);
+        return true;
+    } catch (const SkinError&) {
+    }
+    // Recovery, once: the engine lives on the splash window.
+    FrmSplash* splash = loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); });
+    waitForSplashTimer(splash);
+    if (splash) {
+        splash->timer2().stop();
+        splash->hide();
+    }
+    try {
+        skinSteps(ctx, window);
+        return true;
+    } catch (const SkinError&) {
+        unskin(window);
+        return false;
+    }
+}
+
+void startSkinning(AppContext& ctx, QWidget* splash)
+{
+    auto* frmSplash = static_cast<FrmSplash*>(splash);
+    ctx.skinEngine = &frmSplash->skn();
+    SkinWindow(ctx, splash);
+    // From here on failures are skipped: the splash window still starts its timer.
+    AttachSkin(ctx);
+    StartService(ctx);
+}
