@@ -17,10 +17,10 @@ const QByteArray kCRLF = QByteArrayLiteral("\r\n");
 
 QByteArray stored(const QString& plain)
 {
-    QByteArray bytes;
-    if (!codepage::encode(plain, bytes))
+    const ResultWith<QByteArray> bytes = codepage::encode(plain);
+    if (!bytes.ok)
         qFatal("test text outside the code page");
-    return cipherBytes(bytes);
+    return cipherBytes(bytes.value);
 }
 
 struct Input {

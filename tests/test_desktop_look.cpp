@@ -97,9 +97,9 @@ bool inkOfColour(QColor ink, QColor background, QColor colour)
     return true;
 }
 
-QColor skinColour(const TestProgram& p, qint32 (SkinEngine::*which)() const)
+QColor skinColour(const TestProgram& p, ResultWith<qint32> (SkinEngine::*which)() const)
 {
-    return SkinEngine::fromRgbValue((p.ctx->skinEngine->*which)());
+    return SkinEngine::fromRgbValue((p.ctx->skinEngine->*which)().value);
 }
 
 } // namespace

@@ -58,9 +58,9 @@ void TestSkinning::initTestCase()
 
 void TestSkinning::shippedSkinReadsWithEnoughContrast()
 {
-    SkinFile skin;
-    QString error;
-    QVERIFY2(parseSkin(shippedSkin(), skin, error), qPrintable(error));
+    const ResultWith<SkinFile> parsed = parseSkin(shippedSkin());
+    QVERIFY2(parsed.ok, qPrintable(parsed.reason));
+    const SkinFile& skin = parsed.value;
     QCOMPARE(skin.name, QStringLiteral("Harbour"));
     QVERIFY(!skin.windowStyle.contains(QLatin1String("${")));
     const auto c = [&](const char* key) { return skin.colours.value(QLatin1String(key)); };
@@ -70,9 +70,9 @@ void TestSkinning::shippedSkinReadsWithEnoughContrast()
     QVERIFY(contrastRatio(c("panel"), c("window")) >= 4.5);        // skinned labels
     QVERIFY(contrastRatio(QColor(Qt::white), c("accent")) >= 4.5); // selected rows
     SkinEngine engine;
-    QVERIFY(engine.load(QStringLiteral(":/skins/harbour.skin")));
-    QCOMPARE(SkinEngine::fromRgbValue(engine.SkinBackColor()), c("back"));
-    QCOMPARE(engine.SkinPanelColor() & 0xFF, c("panel").red()); // red in the lowest byte
+    QVERIFY(engine.load(QStringLiteral(":/skins/harbour.skin")).ok);
+    QCOMPARE(SkinEngine::fromRgbValue(engine.SkinBackColor().value), c("back"));
+    QCOMPARE(engine.SkinPanelColor().value & 0xFF, c("panel").red()); // red in the lowest byte
 }
 
 void TestSkinning::damagedSkinsAreRefused_data()
@@ -91,10 +91,9 @@ void TestSkinning::damagedSkinsAreRefused_data()
 void TestSkinning::damagedSkinsAreRefused()
 {
     QFETCH(QString, text);
-    SkinFile skin;
-    QString error;
-    QVERIFY(!parseSkin(text, skin, error));
-    QVERIFY(!error.isEmpty());
+    const ResultWith<SkinFile> parsed = parseSkin(text);
+    QVERIFY(!parsed.ok);
+    QVERIFY(!parsed.reason.isEmpty());
 }
 
 void TestSkinning::colourTable()
@@ -157,7 +156,7 @@ void TestSkinning::helpWindowGetsOnlyTheWindowLook()
         QVERIFY(!control->property("BackColor").isValid());
     // The main window's controls took the colours.
     auto* add = p.form1()->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
-    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine->SkinBackColor());
+    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine->SkinBackColor().value);
 }
 
 void TestSkinning::recoveryLoadsSplashHeldAndHidden()
@@ -167,7 +166,7 @@ void TestSkinning::recoveryLoadsSplashHeldAndHidden()
     QVERIFY(!splashOf(p));
     QWidget window;
     auto* button = new QPushButton(&window);
-    QVERIFY(SkinWindow(*p.ctx, &window));
+    QVERIFY(SkinWindow(*p.ctx, &window).ok);
     FrmSplash* splash = splashOf(p);
     QVERIFY(splash);
     QVERIFY(!splash->isVisible());
@@ -195,7 +194,7 @@ void TestSkinning::brokenSkinNeverStopsTheProgram()
     // After the hand-over: the recovery does not wait, and the window keeps the platform's look.
     QWidget window;
     auto* edit = new QLineEdit(&window);
-    QVERIFY(!SkinWindow(*p.ctx, &window));
+    QVERIFY(!SkinWindow(*p.ctx, &window).ok);
     QVERIFY(window.styleSheet().isEmpty());
     QVERIFY(!edit->property("BackColor").isValid());
 }

@@ -10,8 +10,6 @@
 #include "windows/run/AppContext.h"
 #include "windows/run/ClaimVault.h"
 
-#include <exception>
-
 #include <QApplication>
 #include <QIcon>
 
@@ -36,12 +34,6 @@ int main(int argc, char* argv[])
     VaultLock lock;
     if (!claimVault(ctx, lock))
         return 0;
-    try {
-        showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
-    } catch (const std::exception& e) {
-        messages.show(QStringLiteral("Keyhaven could not start: ") + QString::fromLocal8Bit(e.what()),
-                      MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
-        programEnd.endNow();
-    }
+    showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
     return app.exec();
 }

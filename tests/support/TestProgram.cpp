@@ -179,10 +179,10 @@ QByteArray vaultFile(const QStringList& plainLines)
 {
     QByteArray out;
     for (const QString& line : plainLines) {
-        QByteArray bytes;
-        if (!codepage::encode(line, bytes))
+        const ResultWith<QByteArray> bytes = codepage::encode(line);
+        if (!bytes.ok)
             qFatal("test line outside the code page");
-        out += cipherBytes(bytes);
+        out += cipherBytes(bytes.value);
         out += "\r\n";
     }
     return out;

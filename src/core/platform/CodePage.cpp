@@ -35,19 +35,21 @@ int byteFor(char16_t ch)
     return -1;
 }
 
-bool encode(QStringView text, QByteArray& out)
+ResultWith<QByteArray> encode(QStringView text)
 {
-    out.resize(text.size());
-    char* dst = out.data();
+    ResultWith<QByteArray> encoded;
+    encoded.value.resize(text.size());
+    char* dst = encoded.value.data();
     const char16_t* src = text.utf16();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t ch = src[i];
-        int b = ch < 0x80 ? int(ch) : byteFor(ch);
+        const int b = ch < 0x80 ? int(ch) : byteFor(ch);
         if (b < 0)
-            return false;
+            return {Result::failure(
+                QStringLiteral("the code page has no character U+%1").arg(int(ch), 4, 16, QLatin1Char('0')).toUpper())};
         dst[i] = static_cast<char>(b);
     }
-    return true;
+    return encoded;
 }
 
 qsizetype firstUnencodable(QStringView text)

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/platform/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -13,8 +15,8 @@ QString decode(QByteArrayView bytes);
 // The byte for one character, or -1 when the code page cannot hold it.
 int byteFor(char16_t ch);
 
-// Encodes text; returns false (and leaves out nothing silently) when a character cannot be held.
-bool encode(QStringView text, QByteArray& out);
+// Encodes text; fails, naming the character, when the code page cannot hold one.
+ResultWith<QByteArray> encode(QStringView text);
 
 // The first character the code page cannot hold, or -1 when all can be held.
 qsizetype firstUnencodable(QStringView text);

@@ -5,6 +5,12 @@
 // Layout tables are in twips; the screen has 15 twips to a pixel.
 inline constexpr int kTwipsPerPixel = 15;
 
+// Pixels of a length in twips, not rounded.
+inline constexpr double pixelsOf(double twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
 inline int twipsToPixels(double twips)
 {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));

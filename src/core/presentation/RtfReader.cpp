@@ -1,6 +1,7 @@
 #include "core/presentation/RtfReader.h"
 
 #include "core/platform/CodePage.h"
+#include "core/platform/Twips.h"
 
 #include <QColor>
 #include <QHash>
@@ -24,7 +25,6 @@ constexpr int kMaxHalfPoints = 3276; // 1638 pt, the largest size RTF writers em
 constexpr int kMaxWordLength = 32;
 constexpr int kMaxTwips = 31680; // 22 inches, the widest page RTF knows; far larger stalls layout
 constexpr int kWindowsWestern = 1252;
-constexpr double kTwipsPerPixel = 15.0; // at 96 dpi
 // Qt's text layout stalls once a document grows past 2^23 pixels, so reading stops well before.
 constexpr double kMaxHeight = 2'000'000; // pixels, estimated as below
 constexpr double kNarrowestWidth = 300;  // pixels; the help window is wider
@@ -479,7 +479,7 @@ private:
         flushRun();
         m_cursor.setBlockFormat(blockFormat(m_state.para));
         m_cursor.insertBlock();
-        m_height += lineHeight() + (m_state.para.spaceBefore + m_state.para.spaceAfter) / kTwipsPerPixel;
+        m_height += lineHeight() + pixelsOf(m_state.para.spaceBefore + m_state.para.spaceAfter);
     }
 
     // An upper estimate of the laid-out height: a line is 1.5 times the font's pixel size (never
@@ -493,7 +493,7 @@ private:
     double characterHeight() const
     {
         const ParaProps& para = m_state.para;
-        const double indents = (para.leftIndent + para.rightIndent + std::max(para.firstIndent, 0)) / kTwipsPerPixel;
+        const double indents = pixelsOf(para.leftIndent + para.rightIndent + std::max(para.firstIndent, 0));
         const double line = lineHeight();
         const double width = std::max(std::min(kNarrowestWidth - indents, kNarrowestWidth), line);
         return line * line / width;
@@ -579,11 +579,11 @@ private:
     {
         QTextBlockFormat format;
         format.setAlignment(para.align);
-        format.setTopMargin(para.spaceBefore / kTwipsPerPixel);
-        format.setBottomMargin(para.spaceAfter / kTwipsPerPixel);
-        format.setLeftMargin(para.leftIndent / kTwipsPerPixel);
-        format.setRightMargin(para.rightIndent / kTwipsPerPixel);
-        format.setTextIndent(para.firstIndent / kTwipsPerPixel);
+        format.setTopMargin(pixelsOf(para.spaceBefore));
+        format.setBottomMargin(pixelsOf(para.spaceAfter));
+        format.setLeftMargin(pixelsOf(para.leftIndent));
+        format.setRightMargin(pixelsOf(para.rightIndent));
+        format.setTextIndent(pixelsOf(para.firstIndent));
         return format;
     }
 

@@ -30,9 +30,11 @@ double contrastRatio(const QColor& a, const QColor& b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-bool parseSkin(const QString& text, SkinFile& skin, QString& error)
+ResultWith<SkinFile> parseSkin(const QString& text)
 {
-    skin = {};
+    ResultWith<SkinFile> parsed;
+    SkinFile& skin = parsed.value;
+    const auto failure = [](const QString& why) { return ResultWith<SkinFile>{Result::failure(why)}; };
     enum class Part { Head, Style, Service } part = Part::Head;
     QString style, service;
     const QStringList lines = text.split(QLatin1Char('\n'));
@@ -54,8 +56,7 @@ bool parseSkin(const QString& text, SkinFile& skin, QString& error)
             continue;
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0) {
-            error = QStringLiteral("line %1 is not \"key = value\"").arg(n + 1);
-            return false;
+            return failure(QStringLiteral("line %1 is not \"key = value\"").arg(n + 1));
         }
         const QString key = line.left(eq).trimmed().toLower();
         const QString value = line.mid(eq + 1).trimmed();
@@ -67,27 +68,23 @@ bool parseSkin(const QString& text, SkinFile& skin, QString& error)
             bool ok = false;
             skin.hue = value.toInt(&ok);
             if (!ok || skin.hue < 0 || skin.hue > 359) {
-                error = QStringLiteral("line %1: the hue is not a whole number from 0 to 359").arg(n + 1);
-                return false;
+                return failure(QStringLiteral("line %1: the hue is not a whole number from 0 to 359").arg(n + 1));
             }
         } else {
             static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
             if (!hex.match(value).hasMatch()) {
-                error = QStringLiteral("line %1: \"%2\" is not a colour #RRGGBB").arg(n + 1).arg(value);
-                return false;
+                return failure(QStringLiteral("line %1: \"%2\" is not a colour #RRGGBB").arg(n + 1).arg(value));
             }
             skin.colours.insert(key, QColor(value));
         }
     }
     for (const char* required : {"back", "fore", "panel", "paneltext"}) {
         if (!skin.colours.contains(QLatin1String(required))) {
-            error = QStringLiteral("the colour \"%1\" is missing").arg(QLatin1String(required));
-            return false;
+            return failure(QStringLiteral("the colour \"%1\" is missing").arg(QLatin1String(required)));
         }
     }
     if (skin.name.isEmpty() || style.trimmed().isEmpty()) {
-        error = QStringLiteral("the skin has no name or no style");
-        return false;
+        return failure(QStringLiteral("the skin has no name or no style"));
     }
     skin.colours.insert(QStringLiteral("window"),
                         skin.colours.value(QStringLiteral("window"), skin.colours[QStringLiteral("back")]));
@@ -100,8 +97,7 @@ bool parseSkin(const QString& text, SkinFile& skin, QString& error)
     static const QRegularExpression leftover(QStringLiteral("\\$\\{[^}]*\\}"));
     const auto unknown = leftover.match(skin.windowStyle + skin.serviceStyle);
     if (unknown.hasMatch()) {
-        error = QStringLiteral("the style names an unknown colour %1").arg(unknown.captured());
-        return false;
+        return failure(QStringLiteral("the style names an unknown colour %1").arg(unknown.captured()));
     }
-    return true;
+    return parsed;
 }

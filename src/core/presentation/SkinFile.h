@@ -1,4 +1,6 @@
 #pragma once
+#include "core/platform/Result.h"
+
 #include <QColor>
 #include <QMap>
 #include <QString>
@@ -14,8 +16,8 @@ struct SkinFile {
     QString serviceStyle;
 };
 
-// Parses a skin; on failure returns false and says why.
-bool parseSkin(const QString& text, SkinFile& skin, QString& error);
+// Parses a skin; on failure says why.
+ResultWith<SkinFile> parseSkin(const QString& text);
 
 // The WCAG contrast ratio of two colours, 1 to 21.
 double contrastRatio(const QColor& a, const QColor& b);

@@ -48,8 +48,11 @@ vaultformat::EntrySpan encodeInto(QByteArray& text, std::vector<Entry>& keptAsIs
     QByteArray fields[3];
     const QString* texts[3] = {&entry.username, &entry.password, &entry.location};
     bool fits = true;
-    for (int i = 0; i < 3 && fits; ++i)
-        fits = vaultformat::encipheredBytes(*texts[i], fields[i]) && fields[i].size() < vaultformat::kOversized;
+    for (int i = 0; i < 3 && fits; ++i) {
+        ResultWith<QByteArray> bytes = vaultformat::encipheredBytes(*texts[i]);
+        fields[i] = std::move(bytes.value);
+        fits = bytes.ok && fields[i].size() < vaultformat::kOversized;
+    }
     if (fits)
         return appendLine(text, fields[0], fields[1], fields[2]);
     vaultformat::EntrySpan span;

@@ -190,25 +190,6 @@ QString firstLine(QByteArrayView bytes)
     return line;
 }
 
-bool splitEntryLine(QStringView line, Entry& entry)
-{
-    entry = {};
-    const qsizetype first = line.indexOf(QLatin1String(kSeparator));
-    if (first < 0) {
-        entry.username = line.toString();
-        return false;
-    }
-    entry.username = line.left(first).toString();
-    const qsizetype second = line.indexOf(QLatin1String(kSeparator), first + 3);
-    if (second < 0) {
-        entry.password = line.mid(first + 3).toString();
-        return false;
-    }
-    entry.password = line.mid(first + 3, second - first - 3).toString();
-    entry.location = line.mid(second + 3).toString();
-    return true;
-}
-
 KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
 {
     FileLines file;
@@ -332,12 +313,12 @@ QString decipheredText(QByteArrayView bytes)
     return decipher(bytes.data(), bytes.size());
 }
 
-bool encipheredBytes(QStringView text, QByteArray& out)
+ResultWith<QByteArray> encipheredBytes(QStringView text)
 {
-    if (!codepage::encode(text, out))
-        return false;
-    cipherBytes(out.data(), out.size());
-    return true;
+    ResultWith<QByteArray> bytes = codepage::encode(text);
+    if (bytes.ok)
+        cipherBytes(bytes.value.data(), bytes.value.size());
+    return bytes;
 }
 
 QByteArray emptyFile()

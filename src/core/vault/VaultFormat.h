@@ -1,4 +1,5 @@
 #pragma once
+#include "core/platform/Result.h"
 #include "core/vault/Entry.h"
 
 #include <QByteArray>
@@ -72,16 +73,13 @@ inline QByteArrayView spanField(const QByteArray& bytes, const EntrySpan& span, 
 
 inline constexpr char kStoredSeparator[] = "\xFC\xFC\xFC"; // the separator as the file has it
 
-// Enciphered bytes to text, and text to enciphered bytes; false when a character has no byte.
+// Enciphered bytes to text, and text to enciphered bytes; the latter fails when a character has
+// no byte.
 QString decipheredText(QByteArrayView bytes);
-bool encipheredBytes(QStringView text, QByteArray& out);
+ResultWith<QByteArray> encipheredBytes(QStringView text);
 
 // Deciphered line 1 only.
 QString firstLine(QByteArrayView bytes);
-
-// Splits a deciphered entry line at its first two separators; the rest is the location.
-// Returns false when the line has fewer than two separators (missing fields stay empty).
-bool splitEntryLine(QStringView line, Entry& entry);
 
 // The three shapes of file the program writes.
 QByteArray emptyFile();                         // CR LF

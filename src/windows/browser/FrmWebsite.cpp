@@ -39,14 +39,6 @@ namespace {
 
 constexpr int kStatusBarHeight = 315;
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& tip, const QRect& rect,
-                    const char* picture, QSize pictureSize)
-{
-    QPushButton* b = makeButton(parent, name, caption, rect, picture, pictureSize);
-    b->setToolTip(tip);
-    return b;
-}
-
 } // namespace
 
 FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ctx)
@@ -63,20 +55,20 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     m_frmBrowser->setGeometry(twipsRect(0, 0, 6375, 7215));
     // Children keep the window's regular font; only the frame's caption is bold.
     const QFont regular = verdana();
-    auto* stop = button(m_frmBrowser, "Command6", QStringLiteral("Stop"), QStringLiteral("stop"),
-                        twipsRect(2700, 600, 1000, 435), "stop.png", {24, 24});
-    m_command3 = button(m_frmBrowser, "Command3", QStringLiteral("Go"), QStringLiteral("browse the entered url"),
-                        twipsRect(5460, 240, 795, 315), "go.png", {46, 16});
+    auto* stop = makeButton(m_frmBrowser, "Command6", QStringLiteral("Stop"), QRect(2700, 600, 1000, 435), "stop.png",
+                            {24, 24}, QStringLiteral("stop"));
+    m_command3 = makeButton(m_frmBrowser, "Command3", QStringLiteral("Go"), QRect(5460, 240, 795, 315), "go.png",
+                            {46, 16}, QStringLiteral("browse the entered url"));
     m_text1 = new QLineEdit(m_frmBrowser);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setAccessibleName(QStringLiteral("URL"));
     m_text1->setGeometry(twipsRect(540, 240, 4875, 315));
-    auto* forward = button(m_frmBrowser, "Command5", QStringLiteral("Forward"), QStringLiteral("forward"),
-                           twipsRect(1620, 600, 1000, 435), "forward.png", {24, 24});
-    auto* backButton = button(m_frmBrowser, "Command4", QStringLiteral("Back"), QStringLiteral("back"),
-                              twipsRect(540, 600, 1000, 435), "back.png", {24, 24});
-    auto* refresh = button(m_frmBrowser, "Command7", QStringLiteral("Refresh"), QStringLiteral("refresh"),
-                           twipsRect(3780, 600, 1000, 435), "refresh.png", {24, 24});
+    auto* forward = makeButton(m_frmBrowser, "Command5", QStringLiteral("Forward"), QRect(1620, 600, 1000, 435),
+                               "forward.png", {24, 24}, QStringLiteral("forward"));
+    auto* backButton = makeButton(m_frmBrowser, "Command4", QStringLiteral("Back"), QRect(540, 600, 1000, 435),
+                                  "back.png", {24, 24}, QStringLiteral("back"));
+    auto* refresh = makeButton(m_frmBrowser, "Command7", QStringLiteral("Refresh"), QRect(3780, 600, 1000, 435),
+                               "refresh.png", {24, 24}, QStringLiteral("refresh"));
     m_webBrowser1 = new QWebEngineView(m_frmBrowser);
     m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     m_webBrowser1->setPage(new BrowserPage(QWebEngineProfile::defaultProfile(), m_webBrowser1,

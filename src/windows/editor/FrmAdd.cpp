@@ -52,9 +52,8 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
     setFixedSize(twipsSize(4680, 2610));
 
     // Created in tab order, so the window opens with the focus on Cancel.
-    m_cmdDelete =
-        makeButton(this, "cmdDelete", QStringLiteral("Cancel"), twipsRect(3420, 1500, 1155, 1035), "cancel.png");
-    m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), twipsRect(120, 1500, 1155, 1035), "save.png");
+    m_cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Cancel"), QRect(3420, 1500, 1155, 1035), "cancel.png");
+    m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), QRect(120, 1500, 1155, 1035), "save.png");
     label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
     m_txtUsername = textBox(this, "txtUsername", QStringLiteral("Username"), twipsRect(1320, 60, 3255, 315));
     label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
@@ -74,7 +73,7 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
 void FrmAdd::formLoad()
 {
     const EntryEditRequest& request = m_ctx.editRequest;
-    if (request.mode == QLatin1String("Add")) {
+    if (request.mode == EntryEditRequest::Mode::Add) {
         setWindowTitle(QStringLiteral("Add an entry"));
     } else {
         setWindowTitle(QStringLiteral("Edit an entry"));
@@ -126,7 +125,7 @@ void FrmAdd::cmdAdd_Click()
     Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
     const EntryEditRequest& request = m_ctx.editRequest;
     // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
-    int row = request.mode == QLatin1String("Add") ? -1 : model.rowOfId(request.rowId);
+    int row = request.mode == EntryEditRequest::Mode::Add ? -1 : model.rowOfId(request.rowId);
     if (row >= 0) {
         model.setEntry(row, std::move(entry));
     } else {

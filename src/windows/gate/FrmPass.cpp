@@ -53,8 +53,8 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
     m_skinLabel1->setGeometry(twipsRect(120, 60, 6615, 315));
     m_skinLabel1->setWordWrap(true);
     m_skinLabel1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_cmdOK = makeButton(this, "cmdOK", QStringLiteral("Ok"), twipsRect(4500, 1260, 1095, 495));
-    m_cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), twipsRect(5700, 1260, 1035, 495));
+    m_cmdOK = makeButton(this, "cmdOK", QStringLiteral("Ok"), QRect(4500, 1260, 1095, 495));
+    m_cmdCancel = makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QRect(5700, 1260, 1035, 495));
     m_txtPass = passwordBox(this, "txtPass", QStringLiteral("Password"));
     m_txtPass->setGeometry(twipsRect(1740, 480, 4995, 315));
     m_skinLabel2 = new SkinLabel(QStringLiteral("Password:"), this);

@@ -6,7 +6,7 @@
 
 void Form1::cmdAdd_Click()
 {
-    m_ctx.editRequest.mode = QStringLiteral("Add");
+    m_ctx.editRequest.mode = EntryEditRequest::Mode::Add;
     openEditor(m_ctx);
 }
 
@@ -20,6 +20,6 @@ void Form1::cmdEdit_Click()
     request.entry = model.at(row - 1);
     request.row = row;
     request.rowId = model.idAt(row - 1);
-    request.mode = QStringLiteral("Edit");
+    request.mode = EntryEditRequest::Mode::Edit;
     openEditor(m_ctx);
 }

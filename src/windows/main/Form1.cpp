@@ -30,11 +30,6 @@ constexpr int kClientHeight = 6555;
 constexpr std::array<QRect, 3> kCopyButtons = {QRect(60, 1140, 2355, 795), QRect(2460, 1140, 2355, 795),
                                                QRect(4860, 1140, 4095, 795)};
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QRect& twips, const char* picture)
-{
-    return makeButton(parent, name, caption, twipsRect(twips.x(), twips.y(), twips.width(), twips.height()), picture);
-}
-
 } // namespace
 
 std::array<int, 3> Form1::columnWidthsTwips()
@@ -54,18 +49,20 @@ Form1::Form1(AppContext& ctx) : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsF
     setCentralWidget(client);
 
     // Created in tab order.
-    m_cmdAdd = button(client, "cmdAdd", QStringLiteral("Add"), {60, 60, 1155, 1035}, "add.png");
-    m_cmdEdit = button(client, "cmdEdit", QStringLiteral("Edit"), {2460, 60, 1155, 1035}, "edit.png");
-    m_cmdDelete = button(client, "cmdDelete", QStringLiteral("Delete"), {1260, 60, 1155, 1035}, "delete.png");
-    m_cmdWebsite = button(client, "cmdWebsite", QString(), {4860, 60, 4095, 1035}, "website.png");
+    m_cmdAdd = makeButton(client, "cmdAdd", QStringLiteral("Add"), QRect(60, 60, 1155, 1035), "add.png");
+    m_cmdEdit = makeButton(client, "cmdEdit", QStringLiteral("Edit"), QRect(2460, 60, 1155, 1035), "edit.png");
+    m_cmdDelete = makeButton(client, "cmdDelete", QStringLiteral("Delete"), QRect(1260, 60, 1155, 1035), "delete.png");
+    m_cmdWebsite = makeButton(client, "cmdWebsite", QString(), QRect(4860, 60, 4095, 1035), "website.png");
     m_lstPass = new EntryListView(client);
     m_lstPass->setObjectName(QStringLiteral("lstPass"));
     m_lstPass->setAccessibleName(QStringLiteral("Entries"));
     m_lstPass->setGeometry(twipsRect(60, 1980, 8895, 4215));
-    m_cmdCopy[0] = button(client, "cmdCopy_0", QStringLiteral("Copy Username"), kCopyButtons[0], "copy-user.png");
-    m_cmdGoto = button(client, "cmdGoto", QStringLiteral("Go To"), {3660, 60, 1155, 1035}, "goto.png");
-    m_cmdCopy[1] = button(client, "cmdCopy_1", QStringLiteral("Copy Password"), kCopyButtons[1], "copy-password.png");
-    m_cmdCopy[2] = button(client, "cmdCopy_2", QStringLiteral("Copy Used At"), kCopyButtons[2], "copy-location.png");
+    m_cmdCopy[0] = makeButton(client, "cmdCopy_0", QStringLiteral("Copy Username"), kCopyButtons[0], "copy-user.png");
+    m_cmdGoto = makeButton(client, "cmdGoto", QStringLiteral("Go To"), QRect(3660, 60, 1155, 1035), "goto.png");
+    m_cmdCopy[1] =
+        makeButton(client, "cmdCopy_1", QStringLiteral("Copy Password"), kCopyButtons[1], "copy-password.png");
+    m_cmdCopy[2] =
+        makeButton(client, "cmdCopy_2", QStringLiteral("Copy Used At"), kCopyButtons[2], "copy-location.png");
     m_statusBar1 = new QStatusBar(client);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar1->setSizeGripEnabled(false);

@@ -1,5 +1,6 @@
 #include "windows/platform/PictureButton.h"
 
+#include "core/platform/Twips.h"
 #include "windows/platform/Fonts.h"
 
 #include <QStyleOptionButton>
@@ -83,8 +84,8 @@ void PictureButton::paintEvent(QPaintEvent*)
                          QPalette::ButtonText);
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& rect,
-                        const char* picture, QSize pictureSize)
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& twips,
+                        const char* picture, QSize pictureSize, const QString& tooltip)
 {
     QPushButton* b = nullptr;
     if (picture) {
@@ -97,6 +98,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     }
     b->setObjectName(QLatin1String(name));
     b->setFont(verdana());
-    b->setGeometry(rect);
+    b->setToolTip(tooltip);
+    b->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     return b;
 }

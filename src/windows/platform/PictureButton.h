@@ -23,7 +23,7 @@ private:
     Placement placeIn(const QRect& inner) const;
 };
 
-// A button as the layout tables give it: object name, caption, position in pixels and, for a
-// picture button, the picture from the resources and its size.
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& rect,
-                        const char* picture = nullptr, QSize pictureSize = QSize(32, 32));
+// A button as the layout tables give it: object name, caption, position and size in twips and,
+// for a picture button, the picture from the resources, its size and a tooltip.
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& twips,
+                        const char* picture = nullptr, QSize pictureSize = QSize(32, 32), const QString& tooltip = {});

@@ -3,6 +3,7 @@
 #include "core/platform/VersionInfo.h"
 #include "core/vault/Entry.h"
 #include "windows/platform/Resources.h"
+#include "windows/run/ProductIdentity.h"
 
 #include <QPointer>
 #include <QString>
@@ -19,17 +20,11 @@ class FrmWebsite;
 class SkinEngine;
 class SkinService;
 
-struct ProductIdentity {
-    QString productName;
-    QString companyName;
-    QString companyWebsite;
-    QString companyHomePage;
-};
-
 // The handover from the main window's Add and Edit commands to the entry editor.
 // Edit holds on to the entry's identity, so a sort or delete meanwhile cannot redirect it.
 struct EntryEditRequest {
-    QString mode;
+    enum class Mode { Add, Edit };
+    Mode mode = Mode::Add;
     int row = 0;       // 1-based position when Edit was used
     quint64 rowId = 0; // the entry itself
     Entry entry;
@@ -73,6 +68,3 @@ public:
     SkinEngine* skinEngine = nullptr;         // the splash window's engine, once it has loaded
     std::shared_ptr<SkinService> skinService; // created on first use
 };
-
-// Fills the product identity from the version information and switches skinning on.
-void InitProductIdentity(AppContext& ctx);

@@ -1,3 +1,5 @@
+#include "windows/run/ProductIdentity.h"
+
 #include "windows/run/AppContext.h"
 
 void InitProductIdentity(AppContext& ctx)

@@ -42,15 +42,12 @@ void reportSaveFailure(AppContext& ctx, const QString& reason, const QString& wh
 }
 
 // Makes sure the file exists and reads it whole; a file that cannot be read ends the program.
-bool readVaultFile(AppContext& ctx, QByteArray& bytes)
+vaultfile::Read readVaultFile(AppContext& ctx)
 {
     vaultfile::Read read = vaultfile::read(dataPath(ctx));
-    if (!read.ok) {
+    if (!read.ok)
         reportUnreadable(ctx, read.reason, read.creating ? QStringLiteral("created") : QStringLiteral("read"));
-        return false;
-    }
-    bytes = std::move(read.value);
-    return true;
+    return read;
 }
 
 QString generalDateText(const QDateTime& now)
@@ -77,9 +74,10 @@ const EntryStore& listStore(AppContext& ctx)
 
 void CheckVault(AppContext& ctx)
 {
-    QByteArray bytes;
-    if (!readVaultFile(ctx, bytes))
+    vaultfile::Read file = readVaultFile(ctx);
+    if (!file.ok)
         return;
+    QByteArray& bytes = file.value;
     const QString line1 = vaultformat::firstLine(bytes);
     if (!line1.isEmpty()) {
         ctx.password.storedPassword = line1;
@@ -97,9 +95,10 @@ void ShowPasswordGate(AppContext& ctx, bool createMode)
 
 void LoadVaultEntries(AppContext& ctx)
 {
-    QByteArray bytes;
-    if (!readVaultFile(ctx, bytes))
+    vaultfile::Read file = readVaultFile(ctx);
+    if (!file.ok)
         return;
+    QByteArray& bytes = file.value;
     // The file's bytes become the list's storage.
     vaultformat::FileLines contents = vaultformat::readLines(std::move(bytes));
     const int count = static_cast<int>(contents.spans.size());
@@ -120,17 +119,18 @@ bool SaveNewPassword(AppContext& ctx)
     Form1* form1 = ctx.windows.form1;
     // A file whose first line was lost may still hold entries: they stay, under the new password,
     // rather than being thrown away with the old file.
-    QByteArray bytes;
-    if (!readVaultFile(ctx, bytes))
+    vaultfile::Read file = readVaultFile(ctx);
+    if (!file.ok)
         return false;
+    QByteArray& bytes = file.value;
     vaultformat::FileLines found = vaultformat::readLines(std::move(bytes));
     const int kept = static_cast<int>(found.spans.size());
     const int damaged = found.damagedLines;
     if (kept > 0)
         form1->list().entries().replaceAll(std::move(found));
-    const QByteArray file = kept > 0 ? vaultfile::fileFor(ctx.password.sessionPassword, listStore(ctx))
-                                     : vaultformat::passwordOnly(ctx.password.sessionPassword);
-    const auto saved = vaultstorage::saveAtomically(dataPath(ctx), file);
+    const QByteArray newFile = kept > 0 ? vaultfile::fileFor(ctx.password.sessionPassword, listStore(ctx))
+                                        : vaultformat::passwordOnly(ctx.password.sessionPassword);
+    const Result saved = vaultstorage::saveAtomically(dataPath(ctx), newFile);
     if (saved.ok) {
         QString status = QStringLiteral("Password created successfully");
         if (kept == 1)

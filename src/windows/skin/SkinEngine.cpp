@@ -3,29 +3,22 @@
 #include <QApplication>
 #include <QFile>
 
-bool SkinEngine::load(const QString& path)
+Result SkinEngine::load(const QString& path)
 {
     m_loaded = false;
+    m_skin = {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly))
         m_error = QStringLiteral("the skin %1 cannot be read: %2").arg(path, file.errorString());
-        return false;
+    else if (ResultWith<SkinFile> parsed = parseSkin(QString::fromUtf8(file.readAll())); !parsed.ok)
+        m_error = QStringLiteral("the skin %1 is damaged: %2").arg(path, parsed.reason);
+    else {
+        m_skin = std::move(parsed.value);
+        m_loaded = true;
+        m_error.clear();
+        return {};
     }
-    QString error;
-    if (!parseSkin(QString::fromUtf8(file.readAll()), m_skin, error)) {
-        m_error = QStringLiteral("the skin %1 is damaged: %2").arg(path, error);
-        return false;
-    }
-    m_loaded = true;
-    m_error.clear();
-    return true;
-}
-
-const SkinFile& SkinEngine::skin() const
-{
-    if (!m_loaded)
-        throw SkinError(m_error.toStdString());
-    return m_skin;
+    return Result::failure(m_error);
 }
 
 qint32 SkinEngine::toRgbValue(const QColor& c)
@@ -39,36 +32,40 @@ QColor SkinEngine::fromRgbValue(qint32 value)
     return QColor(int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF));
 }
 
-qint32 SkinEngine::colour(const char* key) const
+ResultWith<qint32> SkinEngine::colour(const char* key) const
 {
-    return toRgbValue(skin().colours.value(QLatin1String(key)));
+    if (!m_loaded)
+        return {Result::failure(m_error)};
+    return {{}, toRgbValue(m_skin.colours.value(QLatin1String(key)))};
 }
 
-qint32 SkinEngine::SkinBackColor() const
+ResultWith<qint32> SkinEngine::SkinBackColor() const
 {
     return colour("back");
 }
 
-qint32 SkinEngine::SkinForeColor() const
+ResultWith<qint32> SkinEngine::SkinForeColor() const
 {
     return colour("fore");
 }
 
-qint32 SkinEngine::SkinPanelColor() const
+ResultWith<qint32> SkinEngine::SkinPanelColor() const
 {
     return colour("panel");
 }
 
-void SkinEngine::ApplyToWindow(qint32 handle) const
+Result SkinEngine::ApplyToWindow(qint32 handle) const
 {
-    const SkinFile& s = skin();
+    if (!m_loaded)
+        return Result::failure(m_error);
     // Handles are pointers of 64 bits on some platforms, so the lookup compares the 32 bits that
     // the call carries with each window's handle cut the same way.
     QWidget* window =
         windowWithHandle(handle, QApplication::topLevelWidgets(), [](const QWidget* w) { return w->internalWinId(); });
     if (!window)
-        throw SkinError("no window has the handle " + std::to_string(handle));
-    window->setStyleSheet(s.windowStyle);
+        return Result::failure(QStringLiteral("no window has the handle %1").arg(handle));
+    window->setStyleSheet(m_skin.windowStyle);
+    return {};
 }
 
 QWidget* SkinEngine::windowWithHandle(qint32 handle, const QList<QWidget*>& windows,

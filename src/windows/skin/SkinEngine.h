@@ -3,29 +3,23 @@
 
 #include <QWidget>
 #include <functional>
-#include <stdexcept>
 
-// Raised by every engine operation that cannot be done.
-struct SkinError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Holds one skin and gives windows its look. Until a skin is loaded every operation raises.
+// Holds one skin and gives windows its look. Each operation succeeds or fails with its reason;
+// until a skin is loaded every one fails.
 class SkinEngine {
 public:
     // Reads the skin; a missing or damaged file leaves the engine without a skin.
-    bool load(const QString& path);
+    Result load(const QString& path);
     bool loaded() const { return m_loaded; }
-    const SkinFile& skin() const;
-    QString loadError() const { return m_error; }
+    const SkinFile& skin() const { return m_skin; } // the loaded skin, or an empty one
 
     // The colours as 32-bit signed RGB values, red in the lowest byte.
-    qint32 SkinBackColor() const;
-    qint32 SkinForeColor() const;
-    qint32 SkinPanelColor() const;
+    ResultWith<qint32> SkinBackColor() const;
+    ResultWith<qint32> SkinForeColor() const;
+    ResultWith<qint32> SkinPanelColor() const;
 
     // Gives the window with this handle the skin's look.
-    void ApplyToWindow(qint32 handle) const;
+    Result ApplyToWindow(qint32 handle) const;
 
     // The one window among these whose native handle, cut to the 32 bits that the calls carry,
     // is this handle; null when none or more than one is. Exact whatever the handles' width.
@@ -36,7 +30,7 @@ public:
     static QColor fromRgbValue(qint32 value);
 
 private:
-    qint32 colour(const char* key) const;
+    ResultWith<qint32> colour(const char* key) const;
 
     SkinFile m_skin;
     bool m_loaded = false;

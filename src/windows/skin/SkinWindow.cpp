@@ -52,17 +52,22 @@ void setColourProperty(QWidget* control, const char* property, qint32 value)
     control->setStyleSheet(colourStyle(control, isButton));
 }
 
-void skinSteps(AppContext& ctx, QWidget* window)
+Result skinSteps(AppContext& ctx, QWidget* window)
 {
     if (!ctx.skinEngine)
-        throw SkinError("the skin engine is not loaded");
+        return Result::failure(QStringLiteral("the skin engine is not loaded"));
     const SkinEngine& engine = *ctx.skinEngine;
-    const qint32 back = engine.SkinBackColor();
-    const qint32 fore = engine.SkinForeColor();
-    const qint32 panel = engine.SkinPanelColor();
-    ApplySkinColors(window, back, fore, panel);
-    engine.ApplyToWindow(static_cast<qint32>(window->winId()));
+    const ResultWith<qint32> back = engine.SkinBackColor();
+    const ResultWith<qint32> fore = engine.SkinForeColor();
+    const ResultWith<qint32> panel = engine.SkinPanelColor();
+    for (const Result* colour : {&back, &fore, &panel}) {
+        if (!colour->ok)
+            return *colour;
+    }
+    ApplySkinColors(window, back.value, fore.value, panel.value);
+    const Result applied = engine.ApplyToWindow(static_cast<qint32>(window->winId()));
     settleControls(window); // a style sheet may change fonts and stacking
+    return applied;
 }
 
 // Puts a window back to the platform's look, so that no window is left half-styled.
@@ -110,13 +115,10 @@ void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
     }
 }
 
-bool SkinWindow(AppContext& ctx, QWidget* window)
+Result SkinWindow(AppContext& ctx, QWidget* window)
 {
-    try {
-        skinSteps(ctx, window);
-        return true;
-    } catch (const SkinError&) {
-    }
+    if (skinSteps(ctx, window).ok)
+        return {};
     // Recovery, once: the engine lives on the splash window.
     FrmSplash* splash = loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); });
     waitForSplashTimer(splash);
@@ -124,13 +126,10 @@ bool SkinWindow(AppContext& ctx, QWidget* window)
         splash->timer2().stop();
         splash->hide();
     }
-    try {
-        skinSteps(ctx, window);
-        return true;
-    } catch (const SkinError&) {
+    const Result second = skinSteps(ctx, window);
+    if (!second.ok)
         unskin(window);
-        return false;
-    }
+    return second;
 }
 
 void startSkinning(AppContext& ctx, QWidget* splash)

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/platform/Result.h"
+
 #include <QtGlobal>
 
 class AppContext;
@@ -6,8 +8,8 @@ class QWidget;
 
 // Gives one window the skin's look and colours its standard controls. When the engine is not
 // ready it loads the splash window that carries it, hidden and held, and tries once more.
-// Returns false when the window could not be skinned; it then keeps the platform's look.
-bool SkinWindow(AppContext& ctx, QWidget* window);
+// Fails when the window could not be skinned; it then keeps the platform's look.
+Result SkinWindow(AppContext& ctx, QWidget* window);
 
 // Colours a window's controls by their type names, in the window's control order.
 void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel);
