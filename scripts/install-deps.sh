@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Keyhaven needs to build, run and test, and any packages named as
-# arguments; skips what is installed.
+# Installs the Debian packages that Keyhaven needs; skips what is installed.
+#   bash scripts/install-deps.sh program [PACKAGE...]   to build and run the program
+#   bash scripts/install-deps.sh tests [PACKAGE...]     also to test, check and benchmark it
+# Packages named after the first argument are installed too.
 set -euo pipefail
-packages=(g++ make cmake qt6-base-dev qt6-webengine-dev libgl-dev libgtest-dev libbenchmark-dev
-          clang libclang-rt-14-dev clang-format fonts-dejavu-core
-          qt6-base-private-dev xvfb xauth xclip python3 python3-xlib "$@")
+what="${1:-tests}"
+shift || true
+# qt6-base-private-dev: ending the program hands the clipboard over through Qt's platform layer.
+packages=(g++ make cmake qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev fonts-dejavu-core)
+if [ "$what" = "tests" ]; then
+  # Benchmark, fuzzers and sanitizers, format and static checks, and a virtual X display with a
+  # clipboard manager for the clipboard test.
+  packages+=(libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy xvfb xauth xclip python3 python3-xlib)
+elif [ "$what" != "program" ]; then
+  echo "usage: install-deps.sh program|tests [PACKAGE...]" >&2
+  exit 2
+fi
+packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

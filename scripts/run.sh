@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Installs the packages, builds Keyhaven, installs it into a per-user program folder and starts it.
+# Installs the packages the program needs, builds the program alone (no tests, no benchmark),
+# installs it into a per-user program folder and starts it.
 # The program folder keeps data.enc, so a rebuild or a clean checkout never touches it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh build
+bash scripts/install-deps.sh program
+cmake -S . -B build-program -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHAVEN_TESTS=OFF -DKEYHAVEN_BENCHMARKS=OFF >/dev/null
+cmake --build build-program -j"$(nproc)" --target keyhaven
 prefix="${KEYHAVEN_HOME:-$HOME/.local/opt/keyhaven}"
-cmake --install build --prefix "$prefix" >/dev/null
+cmake --install build-program --prefix "$prefix" >/dev/null
 # Desktop entry and icon, so Keyhaven starts from the application menu too.
 apps="$HOME/.local/share/applications"
 icons="$HOME/.local/share/icons/hicolor/256x256/apps"

@@ -12,7 +12,7 @@ root="$PWD"
 
 if [ "${1:-}" != "--inside" ]; then
     # The program's packages, and a display with a window manager and tools to drive and photograph it.
-    bash scripts/install-deps.sh xvfb xauth xdotool wmctrl imagemagick openbox x11-utils qt6ct
+    bash scripts/install-deps.sh program xvfb xauth xdotool wmctrl imagemagick openbox x11-utils qt6ct
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j"$(nproc)" --target keyhaven
     rm -rf build/screenshots

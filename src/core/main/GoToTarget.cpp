@@ -17,7 +17,7 @@ bool isWebAddress(QStringView location)
 QString goToTarget(const QString& location)
 {
     // Pasting often brings a blank or a line end along; no address or path means one.
-    const QString target = location.trimmed();
+    QString target = location.trimmed();
     if (isWebAddress(target) && !target.contains(QLatin1StringView("https://"), Qt::CaseInsensitive) &&
         !target.contains(QLatin1StringView("http://"), Qt::CaseInsensitive))
         return QStringLiteral("http://") + target;

@@ -72,14 +72,14 @@ EntryStore::EntryStore()
     m_collator.setNumericMode(false);
 }
 
-void EntryStore::insert(int row, Entry entry)
+void EntryStore::insert(int row, const Entry& entry)
 {
     ensureIds();
     m_rows.insert(m_rows.begin() + row, store(entry));
     m_ids.insert(m_ids.begin() + row, m_nextId++);
 }
 
-void EntryStore::replaceAll(std::vector<Entry> entries)
+void EntryStore::replaceAll(const std::vector<Entry>& entries)
 {
     vaultformat::FileLines file;
     qsizetype bytes = 0;
@@ -106,7 +106,7 @@ void EntryStore::replaceAll(vaultformat::FileLines file)
     m_nextId += m_rows.size();
 }
 
-void EntryStore::setEntry(int row, Entry entry)
+void EntryStore::setEntry(int row, const Entry& entry)
 {
     release(m_rows[row]);
     m_rows[row] = store(entry);
@@ -415,7 +415,8 @@ void EntryStore::sortByText(std::vector<int>& order) const
     std::vector<signed char> ignorable(n, -1); // found out when first needed
     const auto collatesEmpty = [&](int row) {
         if (ignorable[row] < 0)
-            ignorable[row] = view(row).isEmpty() || m_collator.sortKey(view(row).toString()).compare(emptyKey) == 0;
+            ignorable[row] = static_cast<signed char>(view(row).isEmpty() ||
+                                                      m_collator.sortKey(view(row).toString()).compare(emptyKey) == 0);
         return ignorable[row] == 1;
     };
     const auto compare = [&](int a, int b) {

@@ -29,11 +29,11 @@ public:
 
     // Where a new entry goes: its sorted place while sorting is on, else the end.
     int insertPosition(const Entry& entry) const;
-    void insert(int row, Entry entry);
-    void replaceAll(std::vector<Entry> entries);
+    void insert(int row, const Entry& entry);
+    void replaceAll(const std::vector<Entry>& entries);
     // Takes over a file's bytes as the rows' storage, in the file's order.
     void replaceAll(vaultformat::FileLines file);
-    void setEntry(int row, Entry entry);
+    void setEntry(int row, const Entry& entry);
     void remove(int row);
 
     // Adds every row, in list order, to a file being written; fileBytes() sizes its buffer.

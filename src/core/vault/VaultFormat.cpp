@@ -124,7 +124,7 @@ KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
         quint64 bars = 0;
 #ifdef __SSE2__
         for (int i = 0; i < 4; ++i) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + qsizetype(16) * i));
             const __m128i isEnd = _mm_cmpeq_epi8(v, _mm_set1_epi8(kCR));
             counts = _mm_sub_epi8(counts, isEnd);
             ends |= quint64(quint16(_mm_movemask_epi8(isEnd))) << (16 * i);
@@ -389,7 +389,7 @@ void FileWriter::add(const Entry& e)
 void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArrayView location)
 {
     const int separators = separatorsFor(username, password, location);
-    char* to = room(lineBytes(username.size(), password.size(), location.size()) - 3 * (2 - separators));
+    char* to = room(lineBytes(username.size(), password.size(), location.size()) - kSeparatorBytes * (2 - separators));
     to = std::copy(username.begin(), username.end(), to);
     if (separators > 0) {
         to = std::fill_n(to, 3, kCipheredBar);

@@ -42,13 +42,14 @@ struct FileLines {
 };
 inline constexpr quint32 kOversized = 0xFFFFFFFFu; // sizes[0] of a span that stands for an Entry
 
-inline constexpr qsizetype kLineEndBytes = 2; // CR LF
+inline constexpr qsizetype kLineEndBytes = 2;   // CR LF
+inline constexpr qsizetype kSeparatorBytes = 3; // |||
 
 // The bytes an entry's line takes in the file: its fields, two separators and the line end.
 // (A character of the code page takes one byte, so a text's size is its size in bytes.)
 inline constexpr qsizetype lineBytes(qsizetype username, qsizetype password, qsizetype location)
 {
-    return username + password + location + 2 * 3 + kLineEndBytes;
+    return username + password + location + 2 * kSeparatorBytes + kLineEndBytes;
 }
 inline qsizetype lineBytes(const EntrySpan& span)
 {

@@ -110,7 +110,7 @@ Result saveAtomically(const QString& path, const QByteArray& bytes)
         file.setPermissions(kOwnerOnly);
     // Unbuffered: a buffered file writes its last bytes in commit(), which does not report a
     // failure to put them on disk, and a cut-off file would replace the whole one.
-    const Result written = writeAll(file, bytes);
+    Result written = writeAll(file, bytes);
     if (!written.ok) {
         file.cancelWriting();
         return written;

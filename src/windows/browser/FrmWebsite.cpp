@@ -95,6 +95,9 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     m_statusBar1->addWidget(panel);
     m_panels.push_back(panel);
 
+    m_closeLater.setSingleShot(true);
+    m_closeLater.setInterval(0);
+    connect(&m_closeLater, &QTimer::timeout, this, &QWidget::close);
     connect(m_command3, &QPushButton::clicked, this, &FrmWebsite::Command3_Click);
     connect(m_text1, &QLineEdit::returnPressed, this, &FrmWebsite::Command3_Click); // Text1_KeyPress
     // Back, Forward, Stop and Refresh are safe at any time: with nothing to do they do nothing.
@@ -271,7 +274,7 @@ void FrmWebsite::closeEvent(QCloseEvent* event)
         m_closing = true;
         m_pageDialog->reject();
         event->ignore();
-        QTimer::singleShot(0, this, &QWidget::close);
+        m_closeLater.start();
         return;
     }
     m_ctx.windows.forget(this);

@@ -2,6 +2,7 @@
 #include "windows/browser/PageDialog.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
     std::vector<StatusPanel*> m_panels;
     QPointer<PageDialog> m_pageDialog; // the page's dialog while one is open
     bool m_closing = false;
+    QTimer m_closeLater; // closes the window once its page's dialog has stopped waiting
     std::vector<SkinLabel*> m_skinLabel1;
     QString m_lastNavigation;
 };

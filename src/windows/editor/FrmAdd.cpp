@@ -122,14 +122,14 @@ void FrmAdd::cmdAdd_Click()
     if (!main)
         return;
     EntryListModel& model = main->list().entries();
-    Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
+    const Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
     const EntryEditRequest& request = m_ctx.editRequest;
     // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
     int row = request.mode == EntryEditRequest::Mode::Add ? -1 : model.rowOfId(request.rowId);
     if (row >= 0) {
-        model.setEntry(row, std::move(entry));
+        model.setEntry(row, entry);
     } else {
-        row = model.append(std::move(entry));
+        row = model.append(entry);
     }
     main->list().scrollTo(model.index(row, 0)); // the user sees the entry just saved
     if (SaveVault(m_ctx))

@@ -18,7 +18,7 @@
 namespace {
 
 // More than any help needs; reading stops here so that a huge file opens at once.
-constexpr qint64 kMaxHelpBytes = 4 * 1024 * 1024;
+constexpr qint64 kMaxHelpBytes = qint64(4) * 1024 * 1024;
 
 const QString kSection = QStringLiteral("Settings");
 const QString kKey = QStringLiteral("showHelp");

@@ -48,19 +48,19 @@ void EntryListModel::addColumn(const QString& title)
     endInsertColumns();
 }
 
-int EntryListModel::append(Entry entry)
+int EntryListModel::append(const Entry& entry)
 {
     const int at = m_store.insertPosition(entry);
     beginInsertRows({}, at, at);
-    m_store.insert(at, std::move(entry));
+    m_store.insert(at, entry);
     endInsertRows();
     return at;
 }
 
-void EntryListModel::replaceAll(std::vector<Entry> entries)
+void EntryListModel::replaceAll(const std::vector<Entry>& entries)
 {
     beginResetModel();
-    m_store.replaceAll(std::move(entries));
+    m_store.replaceAll(entries);
     endResetModel();
     if (m_store.sorted())
         sortRows();
@@ -75,9 +75,9 @@ void EntryListModel::replaceAll(vaultformat::FileLines file)
         sortRows();
 }
 
-void EntryListModel::setEntry(int row, Entry entry)
+void EntryListModel::setEntry(int row, const Entry& entry)
 {
-    m_store.setEntry(row, std::move(entry));
+    m_store.setEntry(row, entry);
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 

@@ -32,10 +32,10 @@ public:
     Qt::SortOrder sortOrder() const { return m_store.sortOrder(); }
 
     // Appends a row; with sorting on it goes to its sorted place. Returns its 0-based row.
-    int append(Entry entry);
-    void replaceAll(std::vector<Entry> entries);
+    int append(const Entry& entry);
+    void replaceAll(const std::vector<Entry>& entries);
     void replaceAll(vaultformat::FileLines file);
-    void setEntry(int row, Entry entry);
+    void setEntry(int row, const Entry& entry);
     void remove(int row);
     void setSortSettings(bool sorted, int key, Qt::SortOrder order);
 

@@ -11,7 +11,7 @@ QString QtFileDialogs::askSavePath(QWidget* owner, const QString& title, const Q
     dialog->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     dialog->selectFile(proposed);
     const bool chosen = dialog->exec() == QDialog::Accepted && dialog && !dialog->selectedFiles().isEmpty();
-    const QString path = chosen ? dialog->selectedFiles().constFirst() : QString();
+    QString path = chosen ? dialog->selectedFiles().constFirst() : QString();
     delete dialog; // gone already when its owner went while it was open
     return path;
 }

@@ -65,7 +65,7 @@ Result skinSteps(AppContext& ctx, QWidget* window)
             return *colour;
     }
     ApplySkinColors(window, back.value, fore.value, panel.value);
-    const Result applied = engine.ApplyToWindow(static_cast<qint32>(window->winId()));
+    Result applied = engine.ApplyToWindow(static_cast<qint32>(window->winId()));
     settleControls(window); // a style sheet may change fonts and stacking
     return applied;
 }
@@ -126,7 +126,7 @@ Result SkinWindow(AppContext& ctx, QWidget* window)
         splash->timer2().stop();
         splash->hide();
     }
-    const Result second = skinSteps(ctx, window);
+    Result second = skinSteps(ctx, window);
     if (!second.ok)
         unskin(window);
     return second;
