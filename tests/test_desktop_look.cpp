@@ -122,9 +122,7 @@ private slots:
 
 void TestDesktopLook::nothingLiesOverAControl_data()
 {
-    QTest::addColumn<QString>("window");
-    for (const QString& name : TestProgram::windowNames())
-        QTest::newRow(qPrintable(name)) << name;
+    TestProgram::addWindowRows();
 }
 
 void TestDesktopLook::nothingLiesOverAControl()
@@ -259,9 +257,7 @@ void TestDesktopLook::captionsStayWhole()
 
 void TestDesktopLook::fontsFollowTheTablesNotTheDesktop_data()
 {
-    QTest::addColumn<QString>("window");
-    for (const QString& name : TestProgram::windowNames())
-        QTest::newRow(qPrintable(name)) << name;
+    TestProgram::addWindowRows();
 }
 
 void TestDesktopLook::fontsFollowTheTablesNotTheDesktop()

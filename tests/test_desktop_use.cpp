@@ -48,9 +48,7 @@ private slots:
 
 void TestDesktopUse::screenReadersHearEachLabelOnce_data()
 {
-    QTest::addColumn<QString>("window");
-    for (const QString& name : TestProgram::windowNames())
-        QTest::newRow(qPrintable(name)) << name;
+    TestProgram::addWindowRows();
 }
 
 void TestDesktopUse::screenReadersHearEachLabelOnce()

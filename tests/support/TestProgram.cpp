@@ -111,6 +111,13 @@ QStringList TestProgram::windowNames()
             QStringLiteral("about")};
 }
 
+void TestProgram::addWindowRows()
+{
+    QTest::addColumn<QString>("window");
+    for (const QString& name : windowNames())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
 QWidget* TestProgram::openWindow(const QString& name)
 {
     if (name.startsWith(QLatin1String("gate"))) {

@@ -33,6 +33,8 @@ public:
     // "main" (two entries), "editor", "browser" (on a blank page), "help", "about".
     QWidget* openWindow(const QString& name);
     static QStringList windowNames();
+    // A data column "window" with a row for each of those names.
+    static void addWindowRows();
 
     Form1* form1() const;
     FrmPass* gate() const;
