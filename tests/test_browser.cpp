@@ -24,14 +24,15 @@ Q_DECLARE_METATYPE(BrowserLayout)
 
 namespace {
 
-// Pages the browser opens in these tests, in the program's temporary folder.
-QString writePage(const TestProgram& p, const QString& name, const QString& title)
+// Pages the browser opens in these tests, in the program's temporary folder; by default the body
+// is a link to the page itself.
+QString writePage(const TestProgram& p, const QString& name, const QString& title, const QString& body = {})
 {
     const QString path = p.folder() + QLatin1Char('/') + name;
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
-        f.write(QStringLiteral("<html><head><title>%1</title></head><body><a href=\"%2\">link</a></body></html>")
-                    .arg(title, name)
+        f.write(QStringLiteral("<html><head><title>%1</title></head><body>%2</body></html>")
+                    .arg(title, body.isEmpty() ? QStringLiteral("<a href=\"%1\">link</a>").arg(name) : body)
                     .toUtf8());
     return path;
 }
@@ -276,14 +277,10 @@ void TestBrowser::newWindowRequestsOpenHere()
     TestProgram p;
     startWithPages(p);
     writePage(p, QStringLiteral("other.html"), QStringLiteral("Other"));
-    const QString opening = p.folder() + QStringLiteral("/opening.html");
-    QFile f(opening);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("<html><head><title>Opening</title></head><body style=\"margin:0\">%1</body></html>")
-                .arg(opener.arg(QStringLiteral("style=\"display:block;position:absolute;left:0;top:0;width:300px;"
-                                               "height:200px\"")))
-                .toUtf8());
-    f.close();
+    const QString opening =
+        writePage(p, QStringLiteral("opening.html"), QStringLiteral("Opening"),
+                  opener.arg(QStringLiteral("style=\"display:block;position:absolute;left:0;top:0;width:300px;"
+                                            "height:200px\"")));
     FrmWebsite* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     browser->Navigate(opening);

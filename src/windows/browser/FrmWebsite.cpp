@@ -6,7 +6,6 @@
 #include "core/platform/Twips.h"
 #include "windows/browser/BrowserPage.h"
 #include "windows/browser/StatusPanel.h"
-#include "windows/platform/Accessibility.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/PictureButton.h"
 #include "windows/platform/Topmost.h"
@@ -78,12 +77,8 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     auto* urlLabel = new QLabel(QStringLiteral("URL:"), m_frmBrowser);
     urlLabel->setObjectName(QStringLiteral("Label1"));
     urlLabel->setGeometry(twipsRect(120, 300, 1215, 255));
-    auto* templ = new SkinLabel(QStringLiteral("Windowed Label"), m_frmBrowser);
-    templ->setObjectName(QStringLiteral("SkinLabel1_0"));
-    templ->setGeometry(twipsRect(3180, 6840, 555, 135));
-    templ->hide();
-    hideFromScreenReaders(templ);
-    m_skinLabel1.push_back(templ);
+    m_skinLabel1.push_back(
+        makeSkinLabelTemplate(m_frmBrowser, QStringLiteral("Windowed Label"), QRect(3180, 6840, 555, 135)));
     for (QWidget* w : m_frmBrowser->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         w->setFont(regular);
 

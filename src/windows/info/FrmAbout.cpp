@@ -2,7 +2,6 @@
 
 #include "core/platform/Twips.h"
 #include "windows/info/NamedPictures.h"
-#include "windows/platform/Accessibility.h"
 #include "windows/platform/Fonts.h"
 #include "windows/run/AppContext.h"
 #include "windows/skin/SkinLabel.h"
@@ -47,12 +46,7 @@ FrmAbout::FrmAbout(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindow
     label<SkinLabel>(this, "lblCompany", twipsRect(2580, 2100, 4635, 315), 12);
     label<QLabel>(this, "Label4", twipsRect(180, 2520, 2295, 315), 12, QStringLiteral("Website:"));
     label<SkinLabel>(this, "lblWebsite", twipsRect(2580, 2520, 4635, 315), 12);
-    auto* templ = new SkinLabel(QStringLiteral("SkinLabel1"), this);
-    templ->setObjectName(QStringLiteral("SkinLabel1_0"));
-    templ->setGeometry(twipsRect(480, 2940, 555, 195));
-    templ->hide();
-    hideFromScreenReaders(templ);
-    m_skinLabel1.push_back(templ);
+    m_skinLabel1.push_back(makeSkinLabelTemplate(this, QStringLiteral("SkinLabel1"), QRect(480, 2940, 555, 195)));
 }
 
 void FrmAbout::formLoad()

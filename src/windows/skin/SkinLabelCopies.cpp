@@ -1,9 +1,20 @@
 #include "windows/skin/SkinLabelCopies.h"
 
+#include "core/platform/Twips.h"
 #include "windows/platform/Accessibility.h"
 #include "windows/platform/WindowControls.h"
 #include "windows/skin/ControlTypeName.h"
 #include "windows/skin/SkinLabel.h"
+
+SkinLabel* makeSkinLabelTemplate(QWidget* container, const QString& text, const QRect& twips)
+{
+    auto* templ = new SkinLabel(text, container);
+    templ->setObjectName(QStringLiteral("SkinLabel1_0"));
+    templ->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    templ->hide();
+    hideFromScreenReaders(templ);
+    return templ;
+}
 
 void copyPlainLabelsToSkinLabels(QWidget* window, std::vector<SkinLabel*>& array)
 {
