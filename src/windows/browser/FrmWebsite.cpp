@@ -70,9 +70,11 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
                                "refresh.png", {24, 24}, QStringLiteral("refresh"));
     m_webBrowser1 = new QWebEngineView(m_frmBrowser);
     m_webBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    m_webBrowser1->setPage(new BrowserPage(QWebEngineProfile::defaultProfile(), m_webBrowser1,
-                                           [this](PageDialog::Kind kind, const QString& text, const QString& value,
-                                                  QString* answer) { return askForPage(kind, text, value, answer); }));
+    m_page =
+        new BrowserPage(QWebEngineProfile::defaultProfile(), m_webBrowser1,
+                        [this](PageDialog::Kind kind, const QString& origin, const QString& text, const QString& value,
+                               QString* answer) { return askForPage(kind, origin, text, value, answer); });
+    m_webBrowser1->setPage(m_page);
     m_webBrowser1->setGeometry(twipsRect(120, 1140, 6135, 5595));
     auto* urlLabel = new QLabel(QStringLiteral("URL:"), m_frmBrowser);
     urlLabel->setObjectName(QStringLiteral("Label1"));
@@ -96,19 +98,31 @@ FrmWebsite::FrmWebsite(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ct
     connect(m_command3, &QPushButton::clicked, this, &FrmWebsite::Command3_Click);
     connect(m_text1, &QLineEdit::returnPressed, this, &FrmWebsite::Command3_Click); // Text1_KeyPress
     // Back, Forward, Stop and Refresh are safe at any time: with nothing to do they do nothing.
-    connect(backButton, &QPushButton::clicked, m_webBrowser1, &QWebEngineView::back);
-    connect(forward, &QPushButton::clicked, m_webBrowser1, &QWebEngineView::forward);
+    connect(backButton, &QPushButton::clicked, this, [this] {
+        m_page->userNavigates();
+        m_webBrowser1->back();
+    });
+    connect(forward, &QPushButton::clicked, this, [this] {
+        m_page->userNavigates();
+        m_webBrowser1->forward();
+    });
     connect(stop, &QPushButton::clicked, m_webBrowser1, &QWebEngineView::stop);
-    connect(refresh, &QPushButton::clicked, m_webBrowser1, &QWebEngineView::reload);
-    connect(m_webBrowser1->page(), &QWebEnginePage::linkHovered, this, &FrmWebsite::statusText);
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        m_page->userNavigates();
+        m_downloadsRefused = false;
+        m_webBrowser1->reload();
+    });
+    connect(m_page, &QWebEnginePage::linkHovered, this, &FrmWebsite::statusText);
+    connect(m_page, &BrowserPage::refused, this, &FrmWebsite::statusText);
+    connect(m_page, &QWebEnginePage::urlChanged, this, &FrmWebsite::pageCommitted);
     connect(m_webBrowser1, &QWebEngineView::loadFinished, this, &FrmWebsite::downloadComplete);
-    connect(m_webBrowser1->page(), &QWebEnginePage::loadingChanged, this, &FrmWebsite::loadingChanged);
-    connect(m_webBrowser1->page()->profile(), &QWebEngineProfile::downloadRequested, this, &FrmWebsite::download);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, &FrmWebsite::loadingChanged);
+    connect(m_page->profile(), &QWebEngineProfile::downloadRequested, this, &FrmWebsite::download);
 }
 
 void FrmWebsite::formLoad()
 {
-    InitProductIdentity(m_ctx);
+    FillProductIdentity(m_ctx);
     auto* panel2 = new StatusPanel(m_statusBar1);
     panel2->setObjectName(QStringLiteral("Panel2"));
     panel2->setFont(m_panels[0]->font());
@@ -140,6 +154,8 @@ void FrmWebsite::Navigate(const QString& address)
         statusText(QStringLiteral("Cannot open \"%1\": %2").arg(address, reason));
         return;
     }
+    m_page->userNavigates();
+    m_downloadsRefused = false;
     m_webBrowser1->load(url);
 }
 
@@ -161,12 +177,20 @@ void FrmWebsite::loadingChanged(const QWebEngineLoadingInfo& info)
 
 void FrmWebsite::download(QWebEngineDownloadRequest* request)
 {
-    if (request->page() != m_webBrowser1->page())
+    if (request->page() != m_page)
         return;
     const QString name = request->downloadFileName();
+    if (m_downloadsRefused) {
+        // The user said no to this page once: it does not get to ask again until the user
+        // takes the browser somewhere.
+        request->cancel();
+        statusText(QStringLiteral("Download of %1 cancelled").arg(name));
+        return;
+    }
     const QString proposed = QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation)).filePath(name);
     const QString path = m_ctx.platform.files.askSavePath(this, QStringLiteral("Save Download"), proposed);
     if (path.isEmpty()) {
+        m_downloadsRefused = true;
         request->cancel();
         statusText(QStringLiteral("Download of %1 cancelled").arg(name));
         return;
@@ -176,12 +200,13 @@ void FrmWebsite::download(QWebEngineDownloadRequest* request)
     request->setDownloadFileName(target.fileName());
     connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this, request] {
         const qint64 total = request->totalBytes();
-        statusText(total > 0 ? QStringLiteral("Downloading %1: %2%")
-                                   .arg(request->downloadFileName())
-                                   .arg(request->receivedBytes() * 100 / total)
-                             : QStringLiteral("Downloading %1: %2 bytes")
-                                   .arg(request->downloadFileName())
-                                   .arg(request->receivedBytes()));
+        // One arg() call: a file name holding "%1" stays as it is.
+        const QString name = request->downloadFileName();
+        statusText(
+            total > 0
+                ? QStringLiteral("Downloading %1: %2%")
+                      .arg(name, QString::number(request->receivedBytes() * 100 / total))
+                : QStringLiteral("Downloading %1: %2 bytes").arg(name, QString::number(request->receivedBytes())));
     });
     connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, request] {
         const QString file = QDir(request->downloadDirectory()).filePath(request->downloadFileName());
@@ -202,12 +227,13 @@ void FrmWebsite::download(QWebEngineDownloadRequest* request)
     statusText(QStringLiteral("Downloading %1").arg(target.fileName()));
 }
 
-bool FrmWebsite::askForPage(PageDialog::Kind kind, const QString& text, const QString& value, QString* answer)
+bool FrmWebsite::askForPage(PageDialog::Kind kind, const QString& origin, const QString& text, const QString& value,
+                            QString* answer)
 {
     if (m_closing || m_pageDialog)
         return false; // the window is going, or a dialog is up already: the page gets no for an answer
     QPointer<FrmWebsite> self = this;
-    QPointer<PageDialog> dialog = new PageDialog(this, kind, windowTitle(), text, value);
+    QPointer<PageDialog> dialog = new PageDialog(this, kind, origin, text, value);
     m_pageDialog = dialog;
     m_frmBrowser->setEnabled(false); // the page and its controls wait for the answer
     const bool ok = dialog->ask(answer);
@@ -215,6 +241,13 @@ bool FrmWebsite::askForPage(PageDialog::Kind kind, const QString& text, const QS
     if (self)
         m_frmBrowser->setEnabled(true);
     return ok;
+}
+
+void FrmWebsite::pageCommitted(const QUrl& url)
+{
+    // The box shows the page on screen as soon as it is there, unless the user is typing in it.
+    if (!(m_text1->hasFocus() && m_text1->isModified()))
+        m_text1->setText(url.toString());
 }
 
 void FrmWebsite::downloadComplete()

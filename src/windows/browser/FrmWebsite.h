@@ -7,11 +7,13 @@
 #include <vector>
 
 class AppContext;
+class BrowserPage;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStatusBar;
+class QUrl;
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
 class QWebEngineView;
@@ -44,18 +46,22 @@ private:
     void downloadComplete();
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void download(QWebEngineDownloadRequest* request);
-    bool askForPage(PageDialog::Kind kind, const QString& text, const QString& value, QString* answer);
+    void pageCommitted(const QUrl& url);
+    bool askForPage(PageDialog::Kind kind, const QString& origin, const QString& text, const QString& value,
+                    QString* answer);
 
     AppContext& m_ctx;
     QGroupBox* m_frmBrowser;
     QLineEdit* m_text1;
     QPushButton* m_command3;
     QWebEngineView* m_webBrowser1;
+    BrowserPage* m_page;
     QStatusBar* m_statusBar1;
     std::vector<StatusPanel*> m_panels;
     QPointer<PageDialog> m_pageDialog; // the page's dialog while one is open
     bool m_closing = false;
-    QTimer m_closeLater; // closes the window once its page's dialog has stopped waiting
+    bool m_downloadsRefused = false; // the user cancelled one of this page's downloads
+    QTimer m_closeLater;             // closes the window once its page's dialog has stopped waiting
     std::vector<SkinLabel*> m_skinLabel1;
     QString m_lastNavigation;
 };

@@ -2,11 +2,16 @@
 
 #include "windows/run/AppContext.h"
 
-void InitProductIdentity(AppContext& ctx)
+void FillProductIdentity(AppContext& ctx)
 {
     ctx.identity.productName = ctx.version.productName;
     ctx.identity.companyName = ctx.version.companyName;
     ctx.identity.companyWebsite = ctx.version.comments;
-    ctx.skinningEnabled = true;
     ctx.identity.companyHomePage = ctx.homePage;
+}
+
+void InitProductIdentity(AppContext& ctx)
+{
+    FillProductIdentity(ctx);
+    ctx.skinningEnabled = true;
 }

@@ -11,5 +11,8 @@ struct ProductIdentity {
     QString companyHomePage;
 };
 
-// Fills the product identity from the version information and switches skinning on.
+// Fills the product identity from the version information, and nothing else.
+void FillProductIdentity(AppContext& ctx);
+
+// At start-up: fills the product identity and switches skinning on.
 void InitProductIdentity(AppContext& ctx);
