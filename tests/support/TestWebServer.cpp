@@ -50,8 +50,9 @@ void TestWebServer::serve(QTcpSocket* socket)
     const QList<QByteArray> words = request.left(request.indexOf('\r')).split(' ');
     const QString path = words.size() > 1 ? QString::fromLatin1(words[1]).section(QLatin1Char('?'), 0, 0) : QString();
     const auto head = [](const char* status, qsizetype length) {
-        return QByteArray("HTTP/1.1 ") + status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-               QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
+        return QByteArray("HTTP/1.1 ") + status +
+               "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + QByteArray::number(length) +
+               "\r\nConnection: close\r\n\r\n";
     };
     if (m_stalled.contains(path)) {
         const QByteArray part = m_stalled.value(path);

@@ -1,11 +1,11 @@
 #pragma once
 #include <QByteArray>
-#include <algorithm>
 #include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 
 // A web server on 127.0.0.1 for the browser's tests: serves the pages it is given, and a page
 // that sends its headers and part of its body, then waits for ever. Every request it receives,

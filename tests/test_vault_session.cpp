@@ -1,0 +1,242 @@
+// The open vault without windows: opening, the master password, each change and its save, and
+// what the session tells a list about its rows.
+#include "core/vault/VaultFormat.h"
+#include "core/vault/VaultSession.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const Entry kMail{QStringLiteral("ann"), QStringLiteral("pw1"), QStringLiteral("mail.example.com")};
+const Entry kBank{QStringLiteral("bob"), QStringLiteral("pw2"), QStringLiteral("bank.example.com")};
+const Entry kShop{QStringLiteral("cid"), QStringLiteral("pw3"), QStringLiteral("")};
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Every report of the session, as text, in order.
+struct SessionLog {
+    explicit SessionLog(VaultSession& session)
+    {
+        const auto add = [this](const QString& line) { lines.append(line); };
+        QObject::connect(&session, &VaultSession::rowsAboutToBeInserted,
+                         [add](int a, int b) { add(QStringLiteral("insert %1-%2").arg(a).arg(b)); });
+        QObject::connect(&session, &VaultSession::rowsInserted, [add] { add(QStringLiteral("inserted")); });
+        QObject::connect(&session, &VaultSession::rowChanged,
+                         [add](int row) { add(QStringLiteral("changed %1").arg(row)); });
+        QObject::connect(&session, &VaultSession::rowsAboutToBeRemoved,
+                         [add](int a, int b) { add(QStringLiteral("remove %1-%2").arg(a).arg(b)); });
+        QObject::connect(&session, &VaultSession::rowsRemoved, [add] { add(QStringLiteral("removed")); });
+        QObject::connect(&session, &VaultSession::rowsAboutToBeReordered, [add] { add(QStringLiteral("reorder")); });
+        QObject::connect(&session, &VaultSession::rowsReordered, [add](const std::vector<int>& order) {
+            QStringList rows;
+            for (int r : order)
+                rows.append(QString::number(r));
+            add(QStringLiteral("reordered ") + rows.join(QLatin1Char(',')));
+        });
+        QObject::connect(&session, &VaultSession::rowsAboutToBeReset, [add] { add(QStringLiteral("reset")); });
+        QObject::connect(&session, &VaultSession::rowsReset, [add] { add(QStringLiteral("was reset")); });
+    }
+    QStringList lines;
+};
+
+std::vector<Entry> rows(const VaultSession& session)
+{
+    return session.entries().entries();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<Entry>)
+
+class TestVaultSession : public QObject {
+    Q_OBJECT
+private slots:
+    void openingAndThePassword_data();
+    void openingAndThePassword();
+    void fileThatCannotBeOpened();
+    void changesAreSavedAtOnceAndReported();
+    void replaceOfAGoneEntryAddsIt();
+    void failedSaveKeepsTheChange();
+};
+
+void TestVaultSession::openingAndThePassword_data()
+{
+    QTest::addColumn<QByteArray>("file"); // empty: no file yet
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("creates");
+    QTest::addColumn<bool>("unlocks");
+    QTest::addColumn<std::vector<Entry>>("entries");
+    QTest::addColumn<int>("damaged");
+    QTest::addColumn<QByteArray>("after"); // the file once the password is in place
+    const QByteArray two = vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank});
+    QTest::newRow("no file: created, then a password") << QByteArray() << "master" << true << true
+                                                       << std::vector<Entry>{} << 0
+                                                       << vaultformat::passwordOnly(QStringLiteral("master"));
+    QTest::newRow("right password") << two << "master" << false << true << std::vector<Entry>{kMail, kBank} << 0
+                                    << two;
+    QTest::newRow("wrong password") << two << "Master" << false << false << std::vector<Entry>{} << 0 << two;
+    QTest::newRow("empty password") << two << "" << false << false << std::vector<Entry>{} << 0 << two;
+    // Line 1 lost: the entries stay, under the new password.
+    const QByteArray lost = vaultformat::emptyFile() + two.mid(two.indexOf("\r\n") + 2);
+    QTest::newRow("line 1 lost, entries kept") << lost << "new one" << true << true
+                                               << std::vector<Entry>{kMail, kBank} << 0
+                                               << vaultformat::fullVault(QStringLiteral("new one"), {kMail, kBank});
+    QByteArray damaged = vaultformat::passwordOnly(QStringLiteral("master"));
+    damaged += vaultformat::encipheredBytes(u"only a name").value + "\r\n";
+    QTest::newRow("a damaged line counted")
+        << damaged << "master" << false << true
+        << std::vector<Entry>{Entry{QStringLiteral("only a name"), QString(), QString()}} << 1 << damaged;
+}
+
+void TestVaultSession::openingAndThePassword()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, typed);
+    QFETCH(bool, creates);
+    QFETCH(bool, unlocks);
+    QFETCH(std::vector<Entry>, entries);
+    QFETCH(int, damaged);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    if (!file.isEmpty())
+        writeFile(path, file);
+    VaultSession session(path);
+    const SessionLog log(session);
+    const VaultSession::Opened opened = session.open();
+    QVERIFY2(opened.ok, qPrintable(opened.reason));
+    if (file.isEmpty())
+        QCOMPARE(readFile(path), vaultformat::emptyFile());
+    QCOMPARE(session.needsNewPassword(), creates);
+    if (creates) {
+        const ResultWith<VaultSession::Loaded> created = session.createPassword(typed);
+        QVERIFY(created.ok);
+        QCOMPARE(created.value.entries, int(entries.size()));
+        QCOMPARE(created.value.damagedLines, damaged);
+    } else {
+        VaultSession::Loaded loaded;
+        QCOMPARE(session.unlock(typed, &loaded) == VaultSession::Unlock::Unlocked, unlocks);
+        if (unlocks) {
+            QCOMPARE(loaded.entries, int(entries.size()));
+            QCOMPARE(loaded.damagedLines, damaged);
+        }
+    }
+    QCOMPARE(session.unlocked(), unlocks);
+    QCOMPARE(rows(session), entries);
+    const QStringList reset{QStringLiteral("reset"), QStringLiteral("was reset")};
+    QCOMPARE(log.lines, unlocks ? reset : QStringList());
+    QCOMPARE(readFile(path), after);
+}
+
+void TestVaultSession::fileThatCannotBeOpened()
+{
+    QTemporaryDir dir;
+    // A folder where the file should be.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("data.enc")));
+    VaultSession folder(dir.filePath(QStringLiteral("data.enc")));
+    VaultSession::Opened opened = folder.open();
+    QVERIFY(!opened.ok);
+    QVERIFY(!opened.reason.isEmpty());
+    // A folder that does not exist: cannot be created.
+    VaultSession missing(dir.filePath(QStringLiteral("nowhere/data.enc")));
+    opened = missing.open();
+    QVERIFY(!opened.ok);
+    QVERIFY(opened.creating);
+}
+
+void TestVaultSession::changesAreSavedAtOnceAndReported()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), {kMail}));
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
+    SessionLog watched(session);
+    QStringList& log = watched.lines;
+    const auto fileOf = [](const std::vector<Entry>& entries) {
+        return vaultformat::fullVault(QStringLiteral("master"), entries);
+    };
+
+    ResultWith<int> added = session.add(kShop);
+    QVERIFY(added.ok);
+    QCOMPARE(added.value, 1);
+    QCOMPARE(readFile(path), fileOf({kMail, kShop}));
+    QCOMPARE(log, (QStringList{QStringLiteral("insert 1-1"), QStringLiteral("inserted")}));
+
+    log.clear();
+    session.sort(true, 0, Qt::DescendingOrder); // cid, ann: not saved until the next change
+    QCOMPARE(log, (QStringList{QStringLiteral("reorder"), QStringLiteral("reordered 1,0")}));
+    QCOMPARE(readFile(path), fileOf({kMail, kShop}));
+
+    log.clear();
+    added = session.add(kBank); // goes to its sorted place
+    QCOMPARE(added.value, 1);
+    QCOMPARE(readFile(path), fileOf({kShop, kBank, kMail}));
+    QCOMPARE(log, (QStringList{QStringLiteral("insert 1-1"), QStringLiteral("inserted")}));
+
+    log.clear();
+    const Entry edited{QStringLiteral("bob"), QStringLiteral("new"), QStringLiteral("bank.example.com")};
+    const ResultWith<int> replaced = session.replace(session.entries().idAt(1), edited);
+    QVERIFY(replaced.ok);
+    QCOMPARE(replaced.value, 1);
+    QCOMPARE(readFile(path), fileOf({kShop, edited, kMail}));
+    QCOMPARE(log, QStringList{QStringLiteral("changed 1")});
+
+    log.clear();
+    QVERIFY(session.remove(0).ok);
+    QCOMPARE(readFile(path), fileOf({edited, kMail}));
+    QCOMPARE(log, (QStringList{QStringLiteral("remove 0-0"), QStringLiteral("removed")}));
+}
+
+void TestVaultSession::replaceOfAGoneEntryAddsIt()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank}));
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
+    const quint64 bank = session.entries().idAt(1);
+    QVERIFY(session.remove(1).ok);
+    const ResultWith<int> replaced = session.replace(bank, kShop);
+    QVERIFY(replaced.ok);
+    QCOMPARE(replaced.value, 1);
+    QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kShop}));
+}
+
+void TestVaultSession::failedSaveKeepsTheChange()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    const QByteArray before = vaultformat::fullVault(QStringLiteral("master"), {kMail});
+    writeFile(path, before);
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
+    QFile::setPermissions(path, QFile::ReadOwner);
+    const ResultWith<int> added = session.add(kBank);
+    QVERIFY(!added.ok);
+    QVERIFY(!added.reason.isEmpty());
+    QCOMPARE(rows(session), (std::vector<Entry>{kMail, kBank}));
+    QCOMPARE(readFile(path), before);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY(session.save().ok);
+    QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank}));
+}
+
+QTEST_GUILESS_MAIN(TestVaultSession)
+#include "test_vault_session.moc"
