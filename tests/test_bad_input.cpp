@@ -4,7 +4,6 @@
 #include "core/vault/LineCipher.h"
 #include "support/TestProgram.h"
 #include "windows/main/Form1.h"
-#include "windows/run/VaultRoutines.h"
 
 #include <QTest>
 #include <algorithm>
@@ -146,7 +145,7 @@ void TestBadInput::loadSaveReload()
         QVERIFY(p.form1()->isVisible());
         loaded = p.listEntries();
         QVERIFY2(p.status().startsWith(QStringLiteral("Loaded %1 entries").arg(loaded.size())), qPrintable(p.status()));
-        QVERIFY(SaveVault(*p.ctx));
+        QVERIFY(p.ctx->vault.save().ok);
         saved = p.vaultBytes();
     }
 

@@ -271,7 +271,7 @@ void TestCommands::sortEmptyListChangesNothing()
 {
     TestProgram p;
     p.startWithEntries({});
-    EntryListModel& model = p.form1()->list().entries();
+    const EntryListModel& model = p.form1()->list().entries();
     const auto before = std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder());
     QVERIFY(EnhListView_SortColumns(p.form1()->list(), 2, true, p.fake.messages));
     QCOMPARE(std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder()), before);
@@ -305,7 +305,7 @@ void TestCommands::sortedOrderIsSavedAndAddedRowsFindTheirPlace()
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
     p.form1()->cmdDelete_Click(); // removes d, saves the sorted rest
     QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("a|||2|||"), QStringLiteral("c|||1|||")}));
-    p.form1()->list().entries().append({QStringLiteral("b"), QStringLiteral("4"), {}});
+    p.ctx->vault.add({QStringLiteral("b"), QStringLiteral("4"), {}});
     QCOMPARE(usernames(p), (QStringList{"a", "b", "c"}));
 }
 

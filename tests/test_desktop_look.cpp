@@ -99,7 +99,7 @@ bool inkOfColour(QColor ink, QColor background, QColor colour)
 
 QColor skinColour(const TestProgram& p, ResultWith<qint32> (SkinEngine::*which)() const)
 {
-    return SkinEngine::fromRgbValue((p.ctx->skinEngine->*which)().value);
+    return SkinEngine::fromRgbValue((p.ctx->skinEngine.*which)().value);
 }
 
 } // namespace

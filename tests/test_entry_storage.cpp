@@ -3,14 +3,24 @@
 // A long run of random edits is checked against a plain list after every step.
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
+#include "core/vault/VaultSession.h"
 #include "windows/main/EntryListModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write the test file");
+}
 
 struct Row {
     quint64 id;
@@ -83,7 +93,16 @@ private slots:
 void TestEntryStorage::randomEditsMatchAPlainList()
 {
     QRandomGenerator rng(20261210);
-    EntryListModel model;
+    // Every change is saved at once: a folder in memory keeps that cheap.
+    QTemporaryDir dir(QStringLiteral("/dev/shm/keyhaven-XXXXXX"));
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    std::vector<Entry> start;
+    for (int i = 0; i < 50; ++i)
+        start.push_back(randomEntry(rng));
+    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), start));
+    VaultSession vault(path);
+    EntryListModel model(vault);
     // Every signal the model sends, and every answer it gives, checked as views rely on them.
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     for (int c = 0; c < 3; ++c)
@@ -92,10 +111,8 @@ void TestEntryStorage::randomEditsMatchAPlainList()
     quint64 lastId = 0;
 
     // Start from a file, as a run does.
-    std::vector<Entry> start;
-    for (int i = 0; i < 50; ++i)
-        start.push_back(randomEntry(rng));
-    model.replaceAll(vaultformat::readLines(vaultformat::fullVault(QStringLiteral("master"), start)));
+    QVERIFY(vault.open().ok);
+    QVERIFY(vault.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
     for (int row = 0; row < model.count(); ++row) {
         QVERIFY(model.idAt(row) > lastId);
         lastId = model.idAt(row);
@@ -107,23 +124,22 @@ void TestEntryStorage::randomEditsMatchAPlainList()
         const int op = rng.bounded(20);
         if (op < 6 || rows.empty()) {
             const Entry e = randomEntry(rng);
-            const int at = model.append(e);
+            const int at = vault.add(e).value;
             QVERIFY(model.idAt(at) > lastId); // never an identity used before
             lastId = model.idAt(at);
             rows.insert(rows.begin() + at, {lastId, e});
         } else if (op < 12) {
             const int row = int(rng.bounded(quint32(rows.size())));
             const Entry e = randomEntry(rng);
-            model.setEntry(row, e);
+            vault.replace(model.idAt(row), e);
             rows[row].entry = e;
         } else if (op < 18) {
             const int row = int(rng.bounded(quint32(rows.size())));
-            model.remove(row);
+            vault.remove(row);
             rows.erase(rows.begin() + row);
         } else {
             // A sort keeps every row with its identity; the order itself is the sort tests' business.
-            model.setSortSettings(rng.bounded(4) != 0, rng.bounded(3),
-                                  rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+            vault.sort(rng.bounded(4) != 0, rng.bounded(3), rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
             std::vector<Row> sorted;
             for (int row = 0; row < model.count(); ++row) {
                 const auto it =
@@ -155,21 +171,26 @@ void TestEntryStorage::emptyAndIgnorableTextSortFirst()
 {
     QFETCH(QString, locale);
     QFETCH(QStringList, descendingTail);
-    QLocale::setDefault(QLocale(locale));
-    EntryListModel model;
-    model.addColumn(QStringLiteral("Username"));
-    QLocale::setDefault(QLocale::c());
     const QStringList names = {QStringLiteral("b"), QString(), QStringLiteral("A"), QStringLiteral("\u0001"),
                                QStringLiteral("a")};
     std::vector<Entry> entries;
     for (const QString& name : names)
         entries.push_back({name, {}, {}});
-    model.replaceAll(entries);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), entries));
+    QLocale::setDefault(QLocale(locale));
+    VaultSession vault(path);
+    EntryListModel model(vault);
+    model.addColumn(QStringLiteral("Username"));
+    QLocale::setDefault(QLocale::c());
+    QVERIFY(vault.open().ok);
+    QVERIFY(vault.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
 
     // Equal texts keep the order they came in, either way.
-    model.setSortSettings(true, 0, Qt::AscendingOrder);
+    vault.sort(true, 0, Qt::AscendingOrder);
     QCOMPARE(usernames(model), (QStringList{QString(), QStringLiteral("\u0001"), "A", "a", "b"}));
-    model.setSortSettings(true, 0, Qt::DescendingOrder);
+    vault.sort(true, 0, Qt::DescendingOrder);
     QCOMPARE(usernames(model), QStringList({"b", "A", "a"}) + descendingTail);
 }
 

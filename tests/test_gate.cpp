@@ -81,7 +81,7 @@ void TestGate::modeFollowsFirstLine()
     QTRY_VERIFY_WITH_TIMEOUT(!p.form1()->isVisible(), 500);
     QVERIFY(IsTopmost(gate));
     QCOMPARE(gate->windowTitle(), QStringLiteral("Password Required"));
-    QCOMPARE(p.ctx->password.createMode, createMode);
+    QCOMPARE(p.ctx->vault.needsNewPassword(), createMode);
     const auto* label = gate->findChild<QLabel*>(QStringLiteral("SkinLabel1"));
     QCOMPARE(label->text(), createMode ? kWelcome : QStringLiteral("Please enter your password"));
     QCOMPARE(box(gate, "txtPass2")->isVisible(), createMode);
@@ -138,7 +138,7 @@ void TestGate::createRules()
     QCOMPARE(box(gate, "txtPass")->text(), keepsText ? first : QString());
     QCOMPARE(box(gate, "txtPass2")->text(), keepsText ? second : QString());
     QCOMPARE(p.gate(), gate);
-    QVERIFY(p.ctx->password.sessionPassword.isEmpty());
+    QVERIFY(!p.ctx->vault.unlocked());
     QCOMPARE(p.vaultBytes(), QByteArray("\r\n"));
     QCOMPARE(p.fake.programEnd.ends, 0);
 }
@@ -151,7 +151,7 @@ void TestGate::createAcceptsAndWritesPasswordLine()
     // Enter: the gate closes while its own text box is still handling the key.
     QTest::keyClick(box(p.gate(), "txtPass2"), Qt::Key_Return);
     QCOMPARE(p.vaultBytes(), QByteArray::fromHex("A0A0A0A00D0A"));
-    QCOMPARE(p.ctx->password.sessionPassword, QStringLiteral("    "));
+    QVERIFY(p.ctx->vault.unlocked()); // under the password in the file's first line
     QCOMPARE(p.status(), QStringLiteral("Password created successfully"));
     QVERIFY(p.form1()->isVisible());
     QVERIFY(p.listEntries().empty());
@@ -185,7 +185,7 @@ void TestGate::createKeepsEntriesOfAFileWithoutPassword()
     TestProgram p;
     p.writeVault(vaultFile(QStringList{QString()} + entryLines + QStringList{QString()}));
     p.start();
-    QVERIFY(p.ctx->password.createMode);
+    QVERIFY(p.ctx->vault.needsNewPassword());
     type(p.gate(), QStringLiteral("fresh"), QStringLiteral("fresh"));
     clickOk(p.gate());
     QCOMPARE(p.vaultBytes(), vaultFile(QStringList{QStringLiteral("fresh")} + savedLines + QStringList{QString()}));
@@ -268,7 +268,7 @@ void TestGate::verifyTries()
         clickOk(gate);
         if (p.fake.programEnd.ends)
             break;
-        if (p.ctx->password.sessionPassword.isEmpty())
+        if (!p.ctx->vault.unlocked())
             QVERIFY(box(gate, "txtPass")->text().isEmpty());
     }
     QCOMPARE(p.fake.messages.texts(), messages);

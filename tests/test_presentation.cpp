@@ -20,9 +20,11 @@
 
 namespace {
 
-FrmSplash* loadSplash(TestProgram& p)
+// Starts the run as the program does, at the splash window.
+FrmSplash* startAtSplash(TestProgram& p)
 {
-    return loadWindow(p.ctx->windows.frmSplash, [&] { return new FrmSplash(*p.ctx); });
+    p.program->start();
+    return p.program->windows.frmSplash;
 }
 
 void writeHelp(const TestProgram& p, const QByteArray& rtf = "{\\rtf1\\ansi {\\b Help} text\\par}")
@@ -51,7 +53,7 @@ QString showHelp(const TestProgram& p)
 class TestPresentation : public QObject {
     Q_OBJECT
 private slots:
-    void splashHandsOverOnTick75Once();
+    void splashGivesWayToTheGate();
     void splashStillShownWhileMainWindowLoads();
     void splashRefusesOtherCloses();
     void helpAtStartupFollowsSetting_data();
@@ -66,50 +68,39 @@ private slots:
     void aboutCopiesPlainLabelsOncePerLoad();
 };
 
-void TestPresentation::splashHandsOverOnTick75Once()
+void TestPresentation::splashGivesWayToTheGate()
 {
     TestProgram p;
-    FrmSplash* splash = loadSplash(p);
-    showModeless(splash);
+    FrmSplash* splash = startAtSplash(p);
     QCOMPARE(p.ctx->identity.productName, QStringLiteral("Keyhaven"));
     QVERIFY(p.ctx->skinningEnabled);
     QVERIFY(!p.ctx->mainWindowClosed);
-    QVERIFY(splash->timer2().isActive());
-    QCOMPARE(splash->timer2().interval(), 2);
     QCOMPARE(splash->size(), QSize(476, 316));
-    splash->timer2().stop(); // ticks are driven by hand below
-    for (int tick = 1; tick < 75; ++tick)
-        splash->timer2Tick();
-    QCOMPARE(splash->intTemp(), qint16(148));
-    QVERIFY(!p.form1());
-    splash->timer2().start();
-    splash->timer2Tick();
-    QVERIFY(p.form1());
+    QVERIFY(splash->isVisible());
+    QVERIFY(!p.form1()); // 75 ticks of 2 ms first
+    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000);
     QVERIFY(p.gate());
-    QVERIFY(!splash->timer2().isActive());
     QVERIFY(!splash->isVisible());
-    QCOMPARE(p.ctx->windows.frmSplash, splash); // stays loaded, hidden
+    QCOMPARE(p.program->windows.frmSplash, splash); // stays loaded, hidden
     Form1* main = p.form1();
     QTest::qWait(30); // no further hand-over
     QCOMPARE(p.form1(), main);
-    QCOMPARE(splash->intTemp(), qint16(150));
-    // The real timer hands over by itself.
-    TestProgram q;
-    showModeless(loadSplash(q));
-    QTRY_VERIFY_WITH_TIMEOUT(q.form1() != nullptr, 3000);
+    QVERIFY(p.gate()->isVisible());
 }
 
 void TestPresentation::splashStillShownWhileMainWindowLoads()
 {
     TestProgram p;
     QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc"))); // the load reports it in a box
-    FrmSplash* splash = loadSplash(p);
-    showModeless(splash);
     bool splashVisibleDuringLoad = false;
-    p.fake.messages.onShow = [&](const MessageBoxes::Box&) { splashVisibleDuringLoad = splash->isVisible(); };
-    splash->timer2().stop();
-    for (int tick = 0; tick < 75; ++tick)
-        splash->timer2Tick();
+    bool boxShown = false;
+    FrmSplash* splash = nullptr;
+    p.fake.messages.onShow = [&](const MessageBoxes::Box&) {
+        boxShown = true;
+        splashVisibleDuringLoad = splash && splash->isVisible();
+    };
+    splash = startAtSplash(p);
+    QTRY_VERIFY_WITH_TIMEOUT(boxShown, 3000);
     QVERIFY(splashVisibleDuringLoad);
     QVERIFY(!splash->isVisible());
 }
@@ -117,12 +108,11 @@ void TestPresentation::splashStillShownWhileMainWindowLoads()
 void TestPresentation::splashRefusesOtherCloses()
 {
     TestProgram p;
-    FrmSplash* splash = loadSplash(p);
-    showModeless(splash);
+    FrmSplash* splash = startAtSplash(p);
     QVERIFY(!splash->windowHandle()->close()); // as the window manager's close (Alt+F4) does
     QVERIFY(splash->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000); // the count goes on and hands over
-    QCOMPARE(p.ctx->windows.frmSplash, splash);
+    QCOMPARE(p.program->windows.frmSplash, splash);
 }
 
 void TestPresentation::helpAtStartupFollowsSetting_data()
@@ -144,7 +134,7 @@ void TestPresentation::helpAtStartupFollowsSetting()
     writeHelp(p);
     setShowHelp(p, setting);
     p.startAndUnlock();
-    Form8* help = p.ctx->windows.form8;
+    Form8* help = p.program->windows.form8;
     QCOMPARE(help != nullptr && help->isVisible(), opens);
     if (!opens)
         return;
@@ -174,9 +164,9 @@ void TestPresentation::helpCheckBoxWritesSetting()
     writeHelp(p);
     setShowHelp(p, stored);
     p.startAndUnlock();
-    QVERIFY(!p.ctx->windows.form8);
+    QVERIFY(!p.program->windows.form8);
     p.form1()->findChild<QAction*>(QStringLiteral("mnuHelpItem_0"))->trigger();
-    Form8* help = p.ctx->windows.form8;
+    Form8* help = p.program->windows.form8;
     QVERIFY(help && help->isVisible());
     auto* check = help->findChild<QCheckBox*>(QStringLiteral("Check1"));
     QCOMPARE(check->checkState(), shown);
@@ -191,12 +181,12 @@ void TestPresentation::helpMissingShowsNothing()
     TestProgram p;
     setShowHelp(p, QString());
     p.startAndUnlock();
-    Form8* help = p.ctx->windows.form8;
+    Form8* help = p.program->windows.form8;
     QVERIFY(help); // loaded, but hidden
     QVERIFY(!help->isVisible());
     p.form1()->viewHelp();
     QVERIFY(!help->isVisible());
-    QCOMPARE(p.ctx->windows.form8, help);
+    QCOMPARE(p.program->windows.form8, help);
 }
 
 void TestPresentation::hugeHelpShowsCut_data()
@@ -220,7 +210,7 @@ void TestPresentation::hugeHelpShowsCut()
     writeHelp(p, rtf);
     p.startAndUnlock();
     p.form1()->viewHelp();
-    Form8* help = p.ctx->windows.form8;
+    Form8* help = p.program->windows.form8;
     QVERIFY(help && help->isVisible());
     const QString text = help->findChild<QTextEdit*>(QStringLiteral("rtf1"))->toPlainText();
     QVERIFY(text.startsWith(QLatin1String("Start ")));
@@ -241,7 +231,7 @@ void TestPresentation::aboutTexts()
         p.ctx->version.minor = minor;
         p.startAndUnlock();
         p.form1()->findChild<QAction*>(QStringLiteral("mnuAboutItem_0"))->trigger();
-        FrmAbout* about = p.ctx->windows.frmAbout;
+        FrmAbout* about = p.program->windows.frmAbout;
         QVERIFY(about && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About Keyhaven"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Keyhaven"));
@@ -274,7 +264,7 @@ void TestPresentation::picturesShowTheVersionInformation()
     TestProgram p;
     p.startAndUnlock();
     p.form1()->about();
-    auto* box = p.ctx->windows.frmAbout->findChild<QLabel*>(QStringLiteral("Picture1"));
+    auto* box = p.program->windows.frmAbout->findChild<QLabel*>(QStringLiteral("Picture1"));
     QCOMPARE(banner[0].height(), box->height());
     QCOMPARE(box->pixmap().size(), QSize(497, 69));
 }
@@ -284,7 +274,7 @@ void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
     TestProgram p;
     p.startAndUnlock();
     p.form1()->about();
-    FrmAbout* about = p.ctx->windows.frmAbout;
+    FrmAbout* about = p.program->windows.frmAbout;
     const auto& copies = about->skinLabel1();
     QCOMPARE(copies.size(), size_t(4));
     const QStringList plain = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
@@ -297,12 +287,12 @@ void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
     }
     QVERIFY(!copies[0]->isVisible());
     p.form1()->about(); // already open: brought to the front only
-    QCOMPARE(p.ctx->windows.frmAbout, about);
+    QCOMPARE(p.program->windows.frmAbout, about);
     QCOMPARE(about->skinLabel1().size(), size_t(4));
     // A new load makes its own three copies.
     about->close();
     p.form1()->about();
-    QCOMPARE(p.ctx->windows.frmAbout->skinLabel1().size(), size_t(4));
+    QCOMPARE(p.program->windows.frmAbout->skinLabel1().size(), size_t(4));
 }
 
 QTEST_MAIN(TestPresentation)

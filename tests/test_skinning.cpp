@@ -31,7 +31,7 @@ QString shippedSkin()
 
 FrmSplash* splashOf(TestProgram& p)
 {
-    return p.ctx->windows.frmSplash;
+    return p.program->windows.frmSplash;
 }
 
 } // namespace
@@ -45,7 +45,7 @@ private slots:
     void damagedSkinsAreRefused();
     void colourTable();
     void helpWindowGetsOnlyTheWindowLook();
-    void recoveryLoadsSplashHeldAndHidden();
+    void windowSkinnedBeforeSkinningStartedGetsTheSkin();
     void brokenSkinNeverStopsTheProgram();
     void serviceStopsAtTheEndFromEitherWindow();
 };
@@ -104,6 +104,7 @@ void TestSkinning::colourTable()
         bool fore;
         bool panel;
     };
+    TestProgram p; // the entry list views an open vault
     QWidget window;
     auto* pictureBox = new QLabel(&window);
     pictureBox->setProperty("controlTypeName", QStringLiteral("PictureBox"));
@@ -113,7 +114,7 @@ void TestSkinning::colourTable()
                                      {new QLineEdit(&window), true, true, false},
                                      {new QComboBox(&window), true, true, false},
                                      {new QListWidget(&window), true, true, false},
-                                     {new EntryListView(&window), true, true, false},
+                                     {new EntryListView(p.ctx->vault, &window), true, true, false},
                                      {pictureBox, false, false, true},
                                      {new QLabel(&window), false, false, false},
                                      {new SkinLabel(QString(), &window), false, false, false},
@@ -149,32 +150,28 @@ void TestSkinning::helpWindowGetsOnlyTheWindowLook()
     help.close();
     p.fake.settings.values.clear();
     p.startAndUnlock();
-    Form8* form8 = p.ctx->windows.form8;
+    Form8* form8 = p.program->windows.form8;
     QVERIFY(form8 && form8->isVisible());
     QVERIFY(!form8->styleSheet().isEmpty());
     for (QWidget* control : form8->findChildren<QWidget*>())
         QVERIFY(!control->property("BackColor").isValid());
     // The main window's controls took the colours.
     auto* add = p.form1()->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
-    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine->SkinBackColor().value);
+    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine.SkinBackColor().value);
 }
 
-void TestSkinning::recoveryLoadsSplashHeldAndHidden()
+void TestSkinning::windowSkinnedBeforeSkinningStartedGetsTheSkin()
 {
     TestProgram p;
     InitProductIdentity(*p.ctx);
-    QVERIFY(!splashOf(p));
     QWidget window;
     auto* button = new QPushButton(&window);
-    QVERIFY(SkinWindow(*p.ctx, &window).ok);
-    FrmSplash* splash = splashOf(p);
-    QVERIFY(splash);
-    QVERIFY(!splash->isVisible());
-    QVERIFY(!splash->timer2().isActive());
+    QVERIFY(SkinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
     QVERIFY(button->property("BackColor").isValid());
     QVERIFY(!window.styleSheet().isEmpty());
-    QVERIFY(skinService(*p.ctx).running());
-    QTest::qWait(200); // held: it never hands over
+    // Skinning a window opens no other window.
+    QVERIFY(!splashOf(p));
+    QTest::qWait(200);
     QVERIFY(!p.form1());
 }
 
@@ -183,18 +180,17 @@ void TestSkinning::brokenSkinNeverStopsTheProgram()
     TestProgram p;
     p.ctx->skinPath = p.folder() + QStringLiteral("/missing.skin");
     // At start: the splash window's own skinning fails inside its load, without waiting.
-    FrmSplash* splash = loadWindow(p.ctx->windows.frmSplash, [&] { return new FrmSplash(*p.ctx); });
-    showModeless(splash);
+    p.program->start();
+    FrmSplash* splash = splashOf(p);
+    QVERIFY(splash && splash->isVisible());
     QVERIFY(splash->styleSheet().isEmpty());
-    QVERIFY(!skinService(*p.ctx).running()); // attaching and starting failed
-    QVERIFY(splash->timer2().isActive());    // and the hand-over still comes
-    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000);
+    QVERIFY(!p.ctx->skinService.running());               // attaching and starting failed
+    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000); // and the hand-over still comes
     QVERIFY(p.gate());
-    QVERIFY(splash->handedOver());
-    // After the hand-over: the recovery does not wait, and the window keeps the platform's look.
+    // Afterwards: a window that cannot be skinned keeps the platform's look.
     QWidget window;
     auto* edit = new QLineEdit(&window);
-    QVERIFY(!SkinWindow(*p.ctx, &window).ok);
+    QVERIFY(!SkinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
     QVERIFY(window.styleSheet().isEmpty());
     QVERIFY(!edit->property("BackColor").isValid());
 }
@@ -204,28 +200,24 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
     {
         TestProgram p;
         p.startAndUnlock();
-        QVERIFY(skinService(*p.ctx).running());
+        QVERIFY(p.ctx->skinService.running());
         p.form1()->close();
-        QCOMPARE(skinService(*p.ctx).stops(), 1);
-        QVERIFY(!skinService(*p.ctx).running());
+        QCOMPARE(p.ctx->skinService.stops(), 1);
+        QVERIFY(!p.ctx->skinService.running());
         QCOMPARE(p.fake.programEnd.ends, 1);
     }
     TestProgram p;
     p.ctx->homePage = QStringLiteral("about:blank");
     p.startAndUnlock();
     p.form1()->cmdWebsite_Click();
-    FrmWebsite* browser = p.ctx->windows.frmWebsite;
+    FrmWebsite* browser = p.program->windows.frmWebsite;
     QVERIFY(browser && browser->isVisible());
-    const QPointer<FrmSplash> splash = p.ctx->windows.frmSplash;
-    QVERIFY(splash);
     p.form1()->close();
-    QCOMPARE(skinService(*p.ctx).stops(), 0);
-    // The splash, and its engine, are gone; the service keeps no pointer to them.
+    QCOMPARE(p.ctx->skinService.stops(), 0); // the browser still shows the skin
+    QVERIFY(p.ctx->skinService.running());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!splash);
-    QVERIFY(!skinService(*p.ctx).startService());
     browser->close();
-    QCOMPARE(skinService(*p.ctx).stops(), 1);
+    QCOMPARE(p.ctx->skinService.stops(), 1);
     QCOMPARE(p.fake.programEnd.ends, 1);
 }
 

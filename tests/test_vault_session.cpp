@@ -82,18 +82,17 @@ void TestVaultSession::openingAndThePassword_data()
     QTest::addColumn<int>("damaged");
     QTest::addColumn<QByteArray>("after"); // the file once the password is in place
     const QByteArray two = vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank});
-    QTest::newRow("no file: created, then a password") << QByteArray() << "master" << true << true
-                                                       << std::vector<Entry>{} << 0
-                                                       << vaultformat::passwordOnly(QStringLiteral("master"));
-    QTest::newRow("right password") << two << "master" << false << true << std::vector<Entry>{kMail, kBank} << 0
-                                    << two;
+    QTest::newRow("no file: created, then a password")
+        << QByteArray() << "master" << true << true << std::vector<Entry>{} << 0
+        << vaultformat::passwordOnly(QStringLiteral("master"));
+    QTest::newRow("right password") << two << "master" << false << true << std::vector<Entry>{kMail, kBank} << 0 << two;
     QTest::newRow("wrong password") << two << "Master" << false << false << std::vector<Entry>{} << 0 << two;
     QTest::newRow("empty password") << two << "" << false << false << std::vector<Entry>{} << 0 << two;
     // Line 1 lost: the entries stay, under the new password.
     const QByteArray lost = vaultformat::emptyFile() + two.mid(two.indexOf("\r\n") + 2);
-    QTest::newRow("line 1 lost, entries kept") << lost << "new one" << true << true
-                                               << std::vector<Entry>{kMail, kBank} << 0
-                                               << vaultformat::fullVault(QStringLiteral("new one"), {kMail, kBank});
+    QTest::newRow("line 1 lost, entries kept")
+        << lost << "new one" << true << true << std::vector<Entry>{kMail, kBank} << 0
+        << vaultformat::fullVault(QStringLiteral("new one"), {kMail, kBank});
     QByteArray damaged = vaultformat::passwordOnly(QStringLiteral("master"));
     damaged += vaultformat::encipheredBytes(u"only a name").value + "\r\n";
     QTest::newRow("a damaged line counted")

@@ -1,14 +1,13 @@
 #include "core/vault/VaultLock.h"
-#include "windows/info/FrmSplash.h"
+#include "windows/context/AppContext.h"
 #include "windows/platform/Accessibility.h"
 #include "windows/platform/DesktopShell.h"
 #include "windows/platform/ProcessEnd.h"
 #include "windows/platform/QtFileDialogs.h"
 #include "windows/platform/QtMessageBoxes.h"
 #include "windows/platform/QtSettingsStore.h"
-#include "windows/platform/WindowRegistry.h"
-#include "windows/run/AppContext.h"
 #include "windows/run/ClaimVault.h"
+#include "windows/run/Program.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -34,6 +33,7 @@ int main(int argc, char* argv[])
     VaultLock lock;
     if (!claimVault(ctx, lock))
         return 0;
-    showModeless(loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); }));
+    Program program(ctx);
+    program.start();
     return app.exec();
 }

@@ -45,6 +45,7 @@ TestProgram::TestProgram()
     VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1,
                         0};
     ctx = std::make_unique<AppContext>(fake.platform(), version, m_dir.path());
+    program = std::make_unique<Program>(*ctx);
     // No help window by default; tests of it switch it on.
     fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),
                         QStringLiteral("0"));
@@ -82,9 +83,9 @@ QByteArray TestProgram::vaultBytes() const
 
 void TestProgram::start()
 {
-    ctx->mainWindowClosed = false;
-    InitProductIdentity(*ctx);
-    showModeless(loadWindow(ctx->windows.form1, [&] { return new Form1(*ctx); }));
+    prepareRun(*ctx); // as the splash window does
+    program->loadMainWindow();
+    showModeless(program->windows.form1);
 }
 
 void TestProgram::startAndUnlock(const QString& password)
@@ -143,26 +144,26 @@ QWidget* TestProgram::openWindow(const QString& name)
         form1()->viewHelp();
     else if (name == QLatin1String("about"))
         form1()->about();
-    const QHash<QString, QWidget*> windows = {{QStringLiteral("editor"), ctx->windows.frmAdd},
-                                              {QStringLiteral("browser"), ctx->windows.frmWebsite},
-                                              {QStringLiteral("help"), ctx->windows.form8},
-                                              {QStringLiteral("about"), ctx->windows.frmAbout}};
+    const QHash<QString, QWidget*> windows = {{QStringLiteral("editor"), program->windows.frmAdd},
+                                              {QStringLiteral("browser"), program->windows.frmWebsite},
+                                              {QStringLiteral("help"), program->windows.form8},
+                                              {QStringLiteral("about"), program->windows.frmAbout}};
     return windows.value(name);
 }
 
 Form1* TestProgram::form1() const
 {
-    return ctx->windows.form1;
+    return program->windows.form1;
 }
 
 FrmPass* TestProgram::gate() const
 {
-    return ctx->windows.frmPass;
+    return program->windows.frmPass;
 }
 
 FrmAdd* TestProgram::editor() const
 {
-    return ctx->windows.frmAdd;
+    return program->windows.frmAdd;
 }
 
 QString TestProgram::status() const

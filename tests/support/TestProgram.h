@@ -1,6 +1,7 @@
 #pragma once
 #include "support/FakePlatform.h"
-#include "windows/run/AppContext.h"
+#include "windows/context/AppContext.h"
+#include "windows/run/Program.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ public:
 
     FakePlatform fake;
     std::unique_ptr<AppContext> ctx;
+    std::unique_ptr<Program> program;
 
 private:
     QTemporaryDir m_dir;

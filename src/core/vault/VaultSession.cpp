@@ -48,8 +48,8 @@ ResultWith<VaultSession::Loaded> VaultSession::createPassword(const QString& pas
     m_storedPassword = password;
     ResultWith<Loaded> created;
     created.value = load();
-    const QByteArray file = created.value.entries > 0 ? vaultfile::fileFor(m_master, m_store)
-                                                      : vaultformat::passwordOnly(m_master);
+    const QByteArray file =
+        created.value.entries > 0 ? vaultfile::fileFor(m_master, m_store) : vaultformat::passwordOnly(m_master);
     static_cast<Result&>(created) = vaultstorage::saveAtomically(m_path, file);
     return created;
 }

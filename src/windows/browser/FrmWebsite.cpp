@@ -6,14 +6,14 @@
 #include "core/platform/Twips.h"
 #include "windows/browser/BrowserPage.h"
 #include "windows/browser/StatusPanel.h"
+#include "windows/context/AppContext.h"
+#include "windows/context/ProductIdentity.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/PictureButton.h"
 #include "windows/platform/Topmost.h"
-#include "windows/run/AppContext.h"
 #include "windows/skin/SkinLabel.h"
 #include "windows/skin/SkinLabelCopies.h"
 #include "windows/skin/SkinService.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -130,10 +130,8 @@ void FrmWebsite::formLoad()
     m_panels.push_back(panel2);
     setWindowTitle(m_ctx.identity.companyWebsite);
     SetTopmost(this, true);
-    if (m_ctx.skinningEnabled) {
+    if (m_ctx.skinningEnabled)
         copyPlainLabelsToSkinLabels(this, m_skinLabel1);
-        SkinWindow(m_ctx, this);
-    }
     Navigate(m_ctx.browserTarget == QLatin1String("Website") ? m_ctx.identity.companyWebsite
                                                              : m_ctx.identity.companyHomePage);
     m_ctx.browserTarget = QStringLiteral("Website");
@@ -305,11 +303,11 @@ void FrmWebsite::closeEvent(QCloseEvent* event)
         m_closeLater.start();
         return;
     }
-    m_ctx.windows.forget(this);
     event->accept();
+    emit unloaded();
     if (m_ctx.mainWindowClosed) {
         if (m_ctx.skinningEnabled)
-            StopService(m_ctx);
+            m_ctx.skinService.stopService();
         m_ctx.platform.programEnd.endNow();
     }
 }

@@ -35,6 +35,9 @@ public:
     QString lastNavigation() const { return m_lastNavigation; }
     const std::vector<SkinLabel*>& skinLabel1() const { return m_skinLabel1; }
 
+signals:
+    void unloaded();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;

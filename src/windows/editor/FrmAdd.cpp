@@ -3,16 +3,11 @@
 #include "core/platform/MessageBoxes.h"
 #include "core/platform/Twips.h"
 #include "core/vault/VaultFormat.h"
-#include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/context/AppContext.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/OneLineBox.h"
 #include "windows/platform/PictureButton.h"
-#include "windows/platform/WindowRegistry.h"
-#include "windows/run/AppContext.h"
-#include "windows/run/VaultRoutines.h"
 #include "windows/skin/SkinLabel.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -81,8 +76,6 @@ void FrmAdd::formLoad()
         m_txtPassword->setText(request.entry.password);
         m_txtWebsite->setText(request.entry.location);
     }
-    if (m_ctx.skinningEnabled)
-        SkinWindow(m_ctx, this);
     m_cmdDelete->setFocus();
 }
 
@@ -118,32 +111,24 @@ void FrmAdd::cmdAdd_Click()
     if (refuseUnstorable())
         return;
 
-    Form1* main = m_ctx.windows.form1;
-    if (!main)
-        return;
-    EntryListModel& model = main->list().entries();
     const Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
+    // The newest request counts. Edit changes the very entry it was opened on; if that entry is
+    // gone, the values are added.
     const EntryEditRequest& request = m_ctx.editRequest;
-    // Edit changes the very entry it was opened on; if that entry is gone, the values are added.
-    int row = request.mode == EntryEditRequest::Mode::Add ? -1 : model.rowOfId(request.rowId);
-    if (row >= 0) {
-        model.setEntry(row, entry);
-    } else {
-        row = model.append(entry);
-    }
-    main->list().scrollTo(model.index(row, 0)); // the user sees the entry just saved
-    if (SaveVault(m_ctx))
-        main->StatusLine(QStringLiteral("Added new entry.  Data saved."));
-    unloadWindow(m_ctx.windows.frmAdd);
+    const ResultWith<int> done = request.mode == EntryEditRequest::Mode::Add
+                                     ? m_ctx.vault.add(entry)
+                                     : m_ctx.vault.replace(request.rowId, entry);
+    emit saved(done.value, done);
+    close();
 }
 
 void FrmAdd::cmdDelete_Click()
 {
-    unloadWindow(m_ctx.windows.frmAdd);
+    close();
 }
 
 void FrmAdd::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
     event->accept();
+    emit unloaded();
 }

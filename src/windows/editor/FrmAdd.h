@@ -1,4 +1,6 @@
 #pragma once
+#include "core/platform/Result.h"
+
 #include <QWidget>
 
 class AppContext;
@@ -15,6 +17,11 @@ public:
     void formLoad();
     void cmdAdd_Click();
     void cmdDelete_Click();
+
+signals:
+    // The entry was handed to the vault: its row, and whether it was saved.
+    void saved(int row, const Result& saved);
+    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

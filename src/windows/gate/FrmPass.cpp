@@ -4,16 +4,13 @@
 #include "core/platform/ProgramEnd.h"
 #include "core/platform/Twips.h"
 #include "core/vault/VaultFormat.h"
-#include "windows/main/Form1.h"
+#include "windows/context/AppContext.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/OneLineBox.h"
 #include "windows/platform/PictureButton.h"
 #include "windows/platform/Topmost.h"
 #include "windows/platform/WindowControls.h"
-#include "windows/run/AppContext.h"
-#include "windows/run/VaultRoutines.h"
 #include "windows/skin/SkinLabel.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -38,7 +35,8 @@ QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& label)
 
 } // namespace
 
-FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+FrmPass::FrmPass(AppContext& ctx, bool createMode)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx), m_createMode(createMode)
 {
     setObjectName(QStringLiteral("frmPass"));
     setWindowTitle(QStringLiteral("Password Required"));
@@ -71,10 +69,7 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setInterval(100);
-    connect(&m_timer1, &QTimer::timeout, this, [this] {
-        if (Form1* main = m_ctx.windows.form1)
-            main->hide();
-    });
+    connect(&m_timer1, &QTimer::timeout, this, &FrmPass::hideMainWindow);
     connect(m_cmdOK, &QPushButton::clicked, this, &FrmPass::okAction);
     connect(m_cmdCancel, &QPushButton::clicked, this, &FrmPass::cmdCancel_Click);
     connect(m_txtPass, &QLineEdit::returnPressed, this, &FrmPass::okAction);
@@ -84,12 +79,11 @@ FrmPass::FrmPass(AppContext& ctx) : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsF
 void FrmPass::formLoad()
 {
     m_timer1.start();
-    if (Form1* main = m_ctx.windows.form1)
-        main->hide();
+    emit hideMainWindow();
     m_failedTries = 0;
 
     const int labelLeft = 120;
-    if (m_ctx.password.createMode) {
+    if (m_createMode) {
         m_skinLabel1->setText(QStringLiteral("Because this is the first time you have used ") +
                               m_ctx.identity.productName +
                               QStringLiteral(", you will need to create a master password.  This password will be "
@@ -123,14 +117,12 @@ void FrmPass::formLoad()
     SetTopmost(this, true);
     QCoreApplication::processEvents();
     m_txtPass->clear();
-    if (m_ctx.skinningEnabled)
-        SkinWindow(m_ctx, this);
     m_cmdOK->setFocus();
 }
 
 void FrmPass::okAction()
 {
-    if (m_ctx.password.createMode)
+    if (m_createMode)
         createOk();
     else
         verifyOk();
@@ -169,17 +161,18 @@ void FrmPass::createOk()
         SetTopmost(this, true);
         return;
     }
-    m_ctx.password.sessionPassword = first;
+    m_accepted = true;
     m_timer1.stop();
-    SaveNewPassword(m_ctx);
+    emit passwordChosen(first);
 }
 
 void FrmPass::verifyOk()
 {
-    if (m_txtPass->text() == m_ctx.password.storedPassword) {
-        m_ctx.password.sessionPassword = m_ctx.password.storedPassword;
+    VaultSession::Loaded loaded;
+    if (m_ctx.vault.unlock(m_txtPass->text(), &loaded) == VaultSession::Unlock::Unlocked) {
+        m_accepted = true;
         m_timer1.stop();
-        LoadVaultEntries(m_ctx);
+        emit unlocked(loaded);
         return;
     }
     const auto answer =
@@ -208,8 +201,8 @@ void FrmPass::endProgram()
 
 void FrmPass::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
-    if (m_ctx.password.sessionPassword.isEmpty())
+    emit unloaded();
+    if (!m_accepted)
         endProgram();
     m_timer1.stop();
     event->accept();

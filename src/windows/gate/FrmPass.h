@@ -1,4 +1,6 @@
 #pragma once
+#include "core/vault/VaultSession.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -11,13 +13,22 @@ class SkinLabel;
 class FrmPass : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmPass(AppContext& ctx);
+    FrmPass(AppContext& ctx, bool createMode);
 
     void formLoad();
     void okAction();
     void cmdCancel_Click();
     int failedTries() const { return m_failedTries; }
     bool timerRunning() const { return m_timer1.isActive(); }
+
+signals:
+    // While the gate is open, the main window is to be kept hidden (at load and every 100 ms).
+    void hideMainWindow();
+    // The vault is unlocked with the password typed, and its entries loaded.
+    void unlocked(const VaultSession::Loaded& loaded);
+    // A new master password was typed twice; the vault is still to create it.
+    void passwordChosen(const QString& password);
+    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -29,6 +40,8 @@ private:
     void endProgram();
 
     AppContext& m_ctx;
+    const bool m_createMode;
+    bool m_accepted = false; // a password was accepted: closing no longer ends the program
     SkinLabel* m_skinLabel1;
     QPushButton* m_cmdOK;
     QPushButton* m_cmdCancel;

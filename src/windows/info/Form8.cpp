@@ -4,10 +4,9 @@
 #include "core/platform/Twips.h"
 #include "core/presentation/RtfReader.h"
 #include "core/vault/VaultStorage.h"
+#include "windows/context/AppContext.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/Topmost.h"
-#include "windows/run/AppContext.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -59,8 +58,6 @@ Form8::Form8(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSi
 void Form8::formLoad()
 {
     // Each step that fails is skipped; the window shows whatever the earlier steps did.
-    if (m_ctx.skinningEnabled)
-        SkinWindow(m_ctx, this);
     const QString path = QDir(m_ctx.programFolder).filePath(QStringLiteral("Help.rtf"));
     if (!vaultstorage::FileExists(path)) {
         m_documentMissing = true;
@@ -115,6 +112,6 @@ void Form8::Check1_Click()
 
 void Form8::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
+    emit unloaded();
     event->accept();
 }

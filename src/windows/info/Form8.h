@@ -16,6 +16,9 @@ public:
     bool documentMissing() const { return m_documentMissing; }
     void setVisible(bool visible) override;
 
+signals:
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -1,12 +1,11 @@
 #include "windows/info/FrmAbout.h"
 
 #include "core/platform/Twips.h"
+#include "windows/context/AppContext.h"
 #include "windows/info/NamedPictures.h"
 #include "windows/platform/Fonts.h"
-#include "windows/run/AppContext.h"
 #include "windows/skin/SkinLabel.h"
 #include "windows/skin/SkinLabelCopies.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -57,14 +56,12 @@ void FrmAbout::formLoad()
     findChild<QLabel*>(QStringLiteral("lblCompany"))->setText(v.companyName);
     findChild<QLabel*>(QStringLiteral("lblVersion"))->setText(versionText(v.major, v.minor));
     findChild<QLabel*>(QStringLiteral("lblWebsite"))->setText(v.comments);
-    if (m_ctx.skinningEnabled) {
+    if (m_ctx.skinningEnabled)
         copyPlainLabelsToSkinLabels(this, m_skinLabel1);
-        SkinWindow(m_ctx, this);
-    }
 }
 
 void FrmAbout::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
     event->accept();
+    emit unloaded();
 }

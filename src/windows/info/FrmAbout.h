@@ -14,6 +14,9 @@ public:
     void formLoad();
     const std::vector<SkinLabel*>& skinLabel1() const { return m_skinLabel1; }
 
+signals:
+    void unloaded();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -1,13 +1,8 @@
 #include "windows/info/FrmSplash.h"
 
-#include "windows/skin/SkinService.h"
-
 #include "core/platform/Twips.h"
+#include "windows/context/AppContext.h"
 #include "windows/info/NamedPictures.h"
-#include "windows/main/Form1.h"
-#include "windows/platform/WindowRegistry.h"
-#include "windows/run/AppContext.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -34,15 +29,8 @@ FrmSplash::FrmSplash(AppContext& ctx) : QWidget(nullptr, Qt::SplashScreen | Qt::
 
 void FrmSplash::formLoad()
 {
-    m_loading = true;
     setFixedSize(m_image1->size());
-    m_ctx.mainWindowClosed = false;
-    InitProductIdentity(m_ctx);
-    if (m_ctx.skinningEnabled) {
-        m_skn.load(m_ctx.skinPath); // a missing or damaged skin leaves the platform's look
-        startSkinning(m_ctx, this);
-    }
-    m_loading = false;
+    prepareRun(m_ctx);
     m_timer2.start();
 }
 
@@ -52,25 +40,19 @@ void FrmSplash::timer2Tick()
     if (m_intTemp != 150)
         return;
     m_timer2.stop();
-    m_handedOver = true;
-    Form1* main = loadWindow(m_ctx.windows.form1, [this] { return new Form1(m_ctx); });
-    showModeless(main);
-    hide();
+    emit handOver();
 }
 
 void FrmSplash::closeEvent(QCloseEvent* event)
 {
-    // The run depends on this window until the main window unloads it, which takes it out of
-    // the registry first. Any other close (Alt+F4 during the count) would leave a process with
-    // no window at all, so it is refused.
-    if (m_ctx.windows.frmSplash == this) {
+    // The run depends on this window until the main window unloads it. Any other close (Alt+F4
+    // during the count) would leave a process with no window at all, so it is refused.
+    if (!m_closable) {
         event->ignore();
         return;
     }
-    if (m_ctx.skinEngine == &m_skn)
-        m_ctx.skinEngine = nullptr;
-    if (m_ctx.skinService)
-        m_ctx.skinService->detachSkin(&m_skn);
+    m_ctx.skinService.detachSkin(&m_ctx.skinEngine);
     m_timer2.stop();
     event->accept();
+    emit unloaded();
 }

@@ -1,13 +1,12 @@
-// The main window's Add and Edit commands, which hand a request to the entry editor.
+// The main window's Add and Edit commands, which ask for the entry editor.
+#include "windows/context/AppContext.h"
 #include "windows/main/EntryListView.h"
 #include "windows/main/Form1.h"
-#include "windows/run/AppContext.h"
-#include "windows/run/Windows.h"
 
 void Form1::cmdAdd_Click()
 {
     m_ctx.editRequest.mode = EntryEditRequest::Mode::Add;
-    openEditor(m_ctx);
+    emit editorRequested();
 }
 
 void Form1::cmdEdit_Click()
@@ -21,5 +20,5 @@ void Form1::cmdEdit_Click()
     request.row = row;
     request.rowId = model.idAt(row - 1);
     request.mode = EntryEditRequest::Mode::Edit;
-    openEditor(m_ctx);
+    emit editorRequested();
 }

@@ -2,12 +2,10 @@
 #include "core/main/GoToTarget.h"
 #include "core/platform/MessageBoxes.h"
 #include "core/platform/Shell.h"
+#include "windows/context/AppContext.h"
 #include "windows/main/EntryListModel.h"
 #include "windows/main/EntryListView.h"
 #include "windows/main/Form1.h"
-#include "windows/run/AppContext.h"
-#include "windows/run/VaultRoutines.h"
-#include "windows/run/Windows.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,7 +15,7 @@ void Form1::cmdDelete_Click()
     const int row = FirstSelectedRow();
     if (row == 0)
         return StatusLine(QStringLiteral("You must first select an entry to delete."));
-    EntryListModel& model = m_lstPass->entries();
+    const EntryListModel& model = m_lstPass->entries();
     const quint64 id = model.idAt(row - 1);
     const Entry entry = model.at(row - 1);
     // A field of megabytes (a damaged file) is cut, as the box could not show it anyway.
@@ -32,9 +30,8 @@ void Form1::cmdDelete_Click()
         return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
     // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
     const int current = model.rowOfId(id);
-    if (current >= 0)
-        model.remove(current);
-    if (SaveVault(m_ctx))
+    const Result saved = current >= 0 ? m_ctx.vault.remove(current) : m_ctx.vault.save();
+    if (reportSave(saved))
         StatusLine(QStringLiteral("Entry deleted successfully, data saved."));
 }
 
@@ -67,15 +64,15 @@ void Form1::cmdGoto_Click()
 
 void Form1::cmdWebsite_Click()
 {
-    openBrowserWindow(m_ctx);
+    emit websiteRequested();
 }
 
 void Form1::viewHelp()
 {
-    openHelpWindow(m_ctx);
+    emit helpRequested();
 }
 
 void Form1::about()
 {
-    openAboutWindow(m_ctx);
+    emit aboutRequested();
 }

@@ -1,6 +1,24 @@
 #include "windows/main/EntryListModel.h"
 
-EntryListModel::EntryListModel(QObject* parent) : QAbstractTableModel(parent) {}
+#include "core/vault/VaultSession.h"
+
+EntryListModel::EntryListModel(const VaultSession& vault, QObject* parent)
+    : QAbstractTableModel(parent), m_store(vault.entries())
+{
+    connect(&vault, &VaultSession::rowsAboutToBeInserted, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(&vault, &VaultSession::rowsInserted, this, [this] { endInsertRows(); });
+    connect(&vault, &VaultSession::rowChanged, this,
+            [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
+    connect(&vault, &VaultSession::rowsAboutToBeRemoved, this,
+            [this](int first, int last) { beginRemoveRows({}, first, last); });
+    connect(&vault, &VaultSession::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(&vault, &VaultSession::rowsAboutToBeReordered, this,
+            [this] { emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint); });
+    connect(&vault, &VaultSession::rowsReordered, this, &EntryListModel::reordered);
+    connect(&vault, &VaultSession::rowsAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(&vault, &VaultSession::rowsReset, this, [this] { endResetModel(); });
+}
 
 QModelIndex EntryListModel::index(int row, int column, const QModelIndex& parent) const
 {
@@ -48,61 +66,10 @@ void EntryListModel::addColumn(const QString& title)
     endInsertColumns();
 }
 
-int EntryListModel::append(const Entry& entry)
+void EntryListModel::reordered(const std::vector<int>& order)
 {
-    const int at = m_store.insertPosition(entry);
-    beginInsertRows({}, at, at);
-    m_store.insert(at, entry);
-    endInsertRows();
-    return at;
-}
-
-void EntryListModel::replaceAll(const std::vector<Entry>& entries)
-{
-    beginResetModel();
-    m_store.replaceAll(entries);
-    endResetModel();
-    if (m_store.sorted())
-        sortRows();
-}
-
-void EntryListModel::replaceAll(vaultformat::FileLines file)
-{
-    beginResetModel();
-    m_store.replaceAll(std::move(file));
-    endResetModel();
-    if (m_store.sorted())
-        sortRows();
-}
-
-void EntryListModel::setEntry(int row, const Entry& entry)
-{
-    m_store.setEntry(row, entry);
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-}
-
-void EntryListModel::remove(int row)
-{
-    beginRemoveRows({}, row, row);
-    m_store.remove(row);
-    endRemoveRows();
-}
-
-void EntryListModel::setSortSettings(bool sorted, int key, Qt::SortOrder order)
-{
-    if (m_store.setSortSettings(sorted, key, order))
-        sortRows();
-}
-
-void EntryListModel::sortRows()
-{
-    const std::vector<int> order = m_store.sortedOrder();
-    const int n = count();
-    if (n < 2)
-        return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    m_store.reorder(order);
     // Selection and current row move with their rows.
+    const int n = count();
     std::vector<int> newRowOf(n);
     for (int i = 0; i < n; ++i)
         newRowOf[order[i]] = i;

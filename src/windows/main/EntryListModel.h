@@ -3,12 +3,14 @@
 
 #include <QAbstractTableModel>
 
-// The entry list as the list view sees it: a thin model over the entry store, which holds the
-// rows. Every change goes through here, so that the view hears of it.
+class VaultSession;
+
+// The entry list as the list view sees it: a view of the open vault's rows, following what the
+// vault reports as it changes them.
 class EntryListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit EntryListModel(QObject* parent = nullptr);
+    explicit EntryListModel(const VaultSession& vault, QObject* parent = nullptr);
 
     // The view asks for every row's index and flags on each layout: these answer directly.
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -31,17 +33,9 @@ public:
     int sortKey() const { return m_store.sortKey(); }
     Qt::SortOrder sortOrder() const { return m_store.sortOrder(); }
 
-    // Appends a row; with sorting on it goes to its sorted place. Returns its 0-based row.
-    int append(const Entry& entry);
-    void replaceAll(const std::vector<Entry>& entries);
-    void replaceAll(vaultformat::FileLines file);
-    void setEntry(int row, const Entry& entry);
-    void remove(int row);
-    void setSortSettings(bool sorted, int key, Qt::SortOrder order);
-
 private:
-    void sortRows();
+    void reordered(const std::vector<int>& order);
 
-    EntryStore m_store;
+    const EntryStore& m_store;
     QStringList m_titles;
 };

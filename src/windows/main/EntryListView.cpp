@@ -1,12 +1,15 @@
 #include "windows/main/EntryListView.h"
 
+#include "core/vault/VaultSession.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
-EntryListView::EntryListView(QWidget* parent) : QTreeView(parent)
+EntryListView::EntryListView(VaultSession& vault, QWidget* parent) : QTreeView(parent), m_vault(vault), m_model(vault)
 {
+    setProperty("controlTypeName", QStringLiteral("ListView"));
     // Before the first header click the list reads as descending, so that click sorts ascending.
-    m_model.setSortSettings(false, 0, Qt::DescendingOrder);
+    vault.sort(false, 0, Qt::DescendingOrder);
     setModel(&m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);

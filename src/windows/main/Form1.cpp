@@ -1,26 +1,25 @@
 #include "windows/main/Form1.h"
 
-#include "core/platform/ProgramEnd.h"
-#include "core/platform/SettingsStore.h"
+#include "core/platform/MessageBoxes.h"
 #include "core/platform/Twips.h"
-#include "windows/gate/FrmPass.h"
+#include "core/vault/VaultStorage.h"
+#include "windows/context/AppContext.h"
 #include "windows/main/EntryListModel.h"
 #include "windows/main/EntryListView.h"
 #include "windows/main/ListViewSort.h"
 #include "windows/platform/Fonts.h"
 #include "windows/platform/PictureButton.h"
-#include "windows/platform/WindowRegistry.h"
-#include "windows/run/AppContext.h"
-#include "windows/run/VaultRoutines.h"
-#include "windows/run/Windows.h"
-#include "windows/skin/SkinWindow.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 
 namespace {
@@ -29,6 +28,15 @@ constexpr int kClientWidth = 9015;
 constexpr int kClientHeight = 6555;
 constexpr std::array<QRect, 3> kCopyButtons = {QRect(60, 1140, 2355, 795), QRect(2460, 1140, 2355, 795),
                                                QRect(4860, 1140, 4095, 795)};
+
+QString generalDateText(const QDateTime& now)
+{
+    const QLocale locale = QLocale::system();
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*"))); // no time zone
+    return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(now.time(), timeFormat.trimmed());
+}
 
 } // namespace
 
@@ -53,7 +61,7 @@ Form1::Form1(AppContext& ctx) : QMainWindow(nullptr, Qt::Window | Qt::MSWindowsF
     m_cmdEdit = makeButton(client, "cmdEdit", QStringLiteral("Edit"), QRect(2460, 60, 1155, 1035), "edit.png");
     m_cmdDelete = makeButton(client, "cmdDelete", QStringLiteral("Delete"), QRect(1260, 60, 1155, 1035), "delete.png");
     m_cmdWebsite = makeButton(client, "cmdWebsite", QString(), QRect(4860, 60, 4095, 1035), "website.png");
-    m_lstPass = new EntryListView(client);
+    m_lstPass = new EntryListView(ctx.vault, client);
     m_lstPass->setObjectName(QStringLiteral("lstPass"));
     m_lstPass->setAccessibleName(QStringLiteral("Entries"));
     m_lstPass->setGeometry(twipsRect(60, 1980, 8895, 4215));
@@ -151,19 +159,33 @@ void Form1::formLoad()
         m_lstPass->header()->resizeSection(i, twipsToPixels(widths[i]));
     }
     m_statusPanel->setMinimumWidth(0); // the one panel fills the bar
-    CheckVault(m_ctx);
 }
 
-void Form1::afterFormLoad()
+bool Form1::reportSave(const Result& saved)
 {
-    if (m_ctx.skinningEnabled)
-        SkinWindow(m_ctx, this);
-    show();
-    const QString showHelp = m_ctx.platform.settings.read(m_ctx.version.productName, QStringLiteral("Settings"),
-                                                          QStringLiteral("showHelp"), QStringLiteral("1"));
-    if (showHelp == QLatin1String("1"))
-        viewHelp();
-    unloadWindow(m_ctx.windows.frmPass);
+    if (!saved.ok) {
+        reportSaveFailure(saved.reason, QStringLiteral("The entries"));
+        StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
+                   QStringLiteral("); the change is kept in the list"));
+        return false;
+    }
+    StatusLine(QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()));
+    return true;
+}
+
+void Form1::reportSaveFailure(const QString& reason, const QString& what)
+{
+    m_ctx.platform.messages.show(QStringLiteral("%1 could not be saved to the data file:\n\n%2\n\n%3\n\n"
+                                                "The file still holds what was last saved.")
+                                     .arg(what, QDir::toNativeSeparators(m_ctx.vault.path()), reason),
+                                 MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
+}
+
+void Form1::entrySaved(int row, const Result& saved)
+{
+    m_lstPass->scrollTo(m_lstPass->entries().index(row, 0)); // the user sees the entry just saved
+    if (reportSave(saved))
+        StatusLine(QStringLiteral("Added new entry.  Data saved."));
 }
 
 void Form1::StatusLine(const QString& text)
@@ -191,12 +213,6 @@ void Form1::lstPass_ColumnClick(int index1)
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    m_ctx.windows.forget(this);
     event->accept();
-    closeOtherWindows(m_ctx);
-    if (browserOpenAndVisible(m_ctx)) {
-        m_ctx.mainWindowClosed = true;
-        return;
-    }
-    endRun(m_ctx);
+    emit unloaded();
 }

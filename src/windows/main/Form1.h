@@ -1,4 +1,6 @@
 #pragma once
+#include "core/platform/Result.h"
+
 #include <QMainWindow>
 #include <array>
 
@@ -17,8 +19,13 @@ public:
     explicit Form1(AppContext& ctx);
 
     void formLoad();
-    void afterFormLoad();
     void StatusLine(const QString& text);
+    // After a save: the status line says when it was saved, or a box and the status line say
+    // why it was not. Returns whether it was saved.
+    bool reportSave(const Result& saved);
+    void reportSaveFailure(const QString& reason, const QString& what);
+    // After the editor saved an entry: it is in view, and the status line says so.
+    void entrySaved(int row, const Result& saved);
     QString statusText() const;
     int FirstSelectedRow() const;
     EntryListView& list() { return *m_lstPass; }
@@ -35,6 +42,13 @@ public:
 
     // Column widths in twips, derived from the copy buttons above the columns.
     static std::array<int, 3> columnWidthsTwips();
+
+signals:
+    void editorRequested(); // Add or Edit, as the context's edit request says
+    void websiteRequested();
+    void helpRequested();
+    void aboutRequested();
+    void unloaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "windows/main/ListViewSort.h"
 
 #include "core/platform/MessageBoxes.h"
+#include "core/vault/VaultSession.h"
 #include "windows/main/EntryListView.h"
 
 #include <QString>
@@ -14,18 +15,20 @@ struct SortResult : Result {
 
 constexpr int kIndexOutOfBounds = 35600;
 
-SortResult sortColumns(EntryListModel& model, int columnIndex)
+SortResult sortColumns(EntryListView& list, int columnIndex)
 {
+    const EntryListModel& model = list.entries();
+    VaultSession& vault = list.vault();
     if (model.count() == 0)
         return {};
     if (columnIndex < 1 || columnIndex > model.columnCount()) {
         // Sorting is switched on before the column is looked up, and stays on.
         if (!model.sorted())
-            model.setSortSettings(true, model.sortKey(), model.sortOrder());
+            vault.sort(true, model.sortKey(), model.sortOrder());
         return {Result::failure(QStringLiteral("Index out of bounds")), kIndexOutOfBounds};
     }
     const Qt::SortOrder flipped = model.sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    model.setSortSettings(true, columnIndex - 1, flipped);
+    vault.sort(true, columnIndex - 1, flipped);
     return {};
 }
 
@@ -33,7 +36,7 @@ SortResult sortColumns(EntryListModel& model, int columnIndex)
 
 bool EnhListView_SortColumns(EntryListView& list, int columnIndex, bool showErrors, MessageBoxes& messages)
 {
-    const SortResult sorted = sortColumns(list.entries(), columnIndex);
+    const SortResult sorted = sortColumns(list, columnIndex);
     if (!sorted.ok && showErrors)
         messages.show(QStringLiteral("Error") + QString::number(sorted.number) + QLatin1Char('\t') + sorted.reason,
                       MessageBoxes::Buttons::Ok, QStringLiteral("Error in Function : EnhListView_SortColumns"),

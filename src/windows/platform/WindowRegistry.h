@@ -15,19 +15,27 @@ bool isLoaded(const QPointer<W>& slot)
     return !slot.isNull();
 }
 
-template <class W, class Make>
-W* loadWindow(QPointer<W>& slot, Make make)
+// beforeLoad runs once the window is made and its controls settled, before its load step.
+template <class W, class Make, class BeforeLoad>
+W* loadWindow(QPointer<W>& slot, Make make, BeforeLoad beforeLoad)
 {
     if (!slot) {
         W* window = make();
         window->setAttribute(Qt::WA_DeleteOnClose);
         settleControls(window); // fonts are best fixed before a style sheet sees the controls
         slot = window;          // loaded from here on, also while its load step runs
+        beforeLoad(window);
         window->formLoad();
         if (slot == window)
             settleControls(window);
     }
     return slot.data();
+}
+
+template <class W, class Make>
+W* loadWindow(QPointer<W>& slot, Make make)
+{
+    return loadWindow(slot, make, [](W*) {});
 }
 
 // Windows open in the centre of the screen the first time they are shown.

@@ -4,7 +4,7 @@
 #include "core/platform/ProgramEnd.h"
 #include "core/vault/VaultLock.h"
 #include "core/vault/VaultStorage.h"
-#include "windows/run/AppContext.h"
+#include "windows/context/AppContext.h"
 
 #include <QDir>
 

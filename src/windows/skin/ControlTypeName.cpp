@@ -1,6 +1,5 @@
 #include "windows/skin/ControlTypeName.h"
 
-#include "windows/main/EntryListView.h"
 #include "windows/skin/SkinLabel.h"
 
 #include <QCheckBox>
@@ -33,8 +32,6 @@ QString controlTypeName(const QWidget* w)
         return QStringLiteral("CheckBox");
     if (qobject_cast<const QGroupBox*>(w))
         return QStringLiteral("Frame");
-    if (qobject_cast<const EntryListView*>(w))
-        return QStringLiteral("ListView");
     if (qobject_cast<const QListWidget*>(w))
         return QStringLiteral("ListBox");
     if (qobject_cast<const QStatusBar*>(w))

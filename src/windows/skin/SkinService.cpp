@@ -1,6 +1,5 @@
 #include "windows/skin/SkinService.h"
 
-#include "windows/run/AppContext.h"
 #include "windows/skin/SkinEngine.h"
 
 #include <QApplication>
@@ -32,26 +31,4 @@ void SkinService::stopService()
         qApp->setStyleSheet(QString());
     m_running = false;
     ++m_stops;
-}
-
-SkinService& skinService(AppContext& ctx)
-{
-    if (!ctx.skinService)
-        ctx.skinService = std::make_shared<SkinService>();
-    return *ctx.skinService;
-}
-
-bool AttachSkin(AppContext& ctx)
-{
-    return skinService(ctx).attachSkin(ctx.skinEngine);
-}
-
-bool StartService(AppContext& ctx)
-{
-    return skinService(ctx).startService();
-}
-
-void StopService(AppContext& ctx)
-{
-    skinService(ctx).stopService();
 }

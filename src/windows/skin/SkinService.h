@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 
-class AppContext;
 class SkinEngine;
 
 // Skins what the windows do not skin themselves, for the whole program: message boxes, menus
@@ -22,9 +21,3 @@ private:
     bool m_running = false;
     int m_stops = 0;
 };
-
-// The service of this run, created on first use.
-SkinService& skinService(AppContext& ctx);
-bool AttachSkin(AppContext& ctx);
-bool StartService(AppContext& ctx);
-void StopService(AppContext& ctx);

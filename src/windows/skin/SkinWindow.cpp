@@ -1,15 +1,10 @@
 #include "windows/skin/SkinWindow.h"
 
-#include "windows/info/FrmSplash.h"
 #include "windows/platform/WindowControls.h"
-#include "windows/platform/WindowRegistry.h"
-#include "windows/run/AppContext.h"
 #include "windows/skin/ControlTypeName.h"
 #include "windows/skin/SkinEngine.h"
 #include "windows/skin/SkinService.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QWidget>
 
 namespace {
@@ -52,11 +47,8 @@ void setColourProperty(QWidget* control, const char* property, qint32 value)
     control->setStyleSheet(colourStyle(control, isButton));
 }
 
-Result skinSteps(AppContext& ctx, QWidget* window)
+Result skinSteps(const SkinEngine& engine, QWidget* window)
 {
-    if (!ctx.skinEngine)
-        return Result::failure(QStringLiteral("the skin engine is not loaded"));
-    const SkinEngine& engine = *ctx.skinEngine;
     const ResultWith<qint32> back = engine.SkinBackColor();
     const ResultWith<qint32> fore = engine.SkinForeColor();
     const ResultWith<qint32> panel = engine.SkinPanelColor();
@@ -84,16 +76,6 @@ void unskin(QWidget* window)
     }
 }
 
-// Waits, letting events run, until the splash window's timer is enabled. It does not wait for a
-// splash window that is loading (it is the one being skinned) or that has handed over already.
-void waitForSplashTimer(FrmSplash* splash)
-{
-    QDeadlineTimer deadline(5000);
-    while (splash && !splash->timer2().isActive() && !splash->loading() && !splash->handedOver() &&
-           !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-}
-
 } // namespace
 
 void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
@@ -115,29 +97,24 @@ void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
     }
 }
 
-Result SkinWindow(AppContext& ctx, QWidget* window)
+Result SkinWindow(SkinEngine& engine, const QString& skinPath, QWidget* window)
 {
-    if (skinSteps(ctx, window).ok)
+    if (skinSteps(engine, window).ok)
         return {};
-    // Recovery, once: the engine lives on the splash window.
-    FrmSplash* splash = loadWindow(ctx.windows.frmSplash, [&] { return new FrmSplash(ctx); });
-    waitForSplashTimer(splash);
-    if (splash) {
-        splash->timer2().stop();
-        splash->hide();
-    }
-    Result second = skinSteps(ctx, window);
+    // Recovery, once: the skin may not have been loaded yet.
+    if (!engine.loaded())
+        engine.load(skinPath);
+    Result second = skinSteps(engine, window);
     if (!second.ok)
         unskin(window);
     return second;
 }
 
-void startSkinning(AppContext& ctx, QWidget* splash)
+void startSkinning(SkinEngine& engine, SkinService& service, const QString& skinPath)
 {
-    auto* frmSplash = static_cast<FrmSplash*>(splash);
-    ctx.skinEngine = &frmSplash->skn();
-    SkinWindow(ctx, splash);
-    // From here on failures are skipped: the splash window still starts its timer.
-    AttachSkin(ctx);
-    StartService(ctx);
+    if (!engine.loaded())
+        engine.load(skinPath);
+    // From here on failures are skipped: the run goes on with the platform's look.
+    service.attachSkin(&engine);
+    service.startService();
 }

@@ -3,16 +3,19 @@
 
 #include <QtGlobal>
 
-class AppContext;
+class QString;
 class QWidget;
+class SkinEngine;
+class SkinService;
 
-// Gives one window the skin's look and colours its standard controls. When the engine is not
-// ready it loads the splash window that carries it, hidden and held, and tries once more.
-// Fails when the window could not be skinned; it then keeps the platform's look.
-Result SkinWindow(AppContext& ctx, QWidget* window);
+// Gives one window the skin's look and colours its standard controls. When the engine has no
+// skin yet, it loads the skin file and tries once more; a window that still cannot be skinned
+// keeps the platform's look whole.
+Result SkinWindow(SkinEngine& engine, const QString& skinPath, QWidget* window);
 
 // Colours a window's controls by their type names, in the window's control order.
 void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel);
 
-// At the splash window's load: the engine reference, the splash's own skin, the skin service.
-void startSkinning(AppContext& ctx, QWidget* splash);
+// Where skinning starts: loads the skin and starts the service that skins message boxes and
+// menus. A missing or damaged skin leaves the platform's look; the run goes on.
+void startSkinning(SkinEngine& engine, SkinService& service, const QString& skinPath);

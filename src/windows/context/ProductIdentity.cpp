@@ -1,6 +1,6 @@
-#include "windows/run/ProductIdentity.h"
+#include "windows/context/ProductIdentity.h"
 
-#include "windows/run/AppContext.h"
+#include "windows/context/AppContext.h"
 
 void FillProductIdentity(AppContext& ctx)
 {

@@ -1,0 +1,69 @@
+#pragma once
+#include "core/vault/VaultSession.h"
+
+#include <QObject>
+#include <QPointer>
+
+class AppContext;
+class Form1;
+class Form8;
+class FrmAbout;
+class FrmAdd;
+class FrmPass;
+class FrmSplash;
+class FrmWebsite;
+
+// The program's windows, each loaded at most once.
+struct Windows {
+    QPointer<Form1> form1;
+    QPointer<FrmPass> frmPass;
+    QPointer<FrmAdd> frmAdd;
+    QPointer<FrmSplash> frmSplash;
+    QPointer<Form8> form8;
+    QPointer<FrmAbout> frmAbout;
+    QPointer<FrmWebsite> frmWebsite;
+};
+
+// The one place that creates the windows and wires them: each window reports through its
+// signals, and the routines that step from one window to another are here. Loading a window
+// gives it the skin.
+class Program : public QObject {
+    Q_OBJECT
+public:
+    explicit Program(AppContext& ctx);
+
+    // Start-up: the splash window, which gives way to the main window.
+    void start();
+    // The main window's load: its captions and columns, then the vault's check.
+    void loadMainWindow();
+
+    // Makes sure data.enc exists, reads it and opens the password gate in the matching mode.
+    // A file that cannot be read is reported and ends the program; nothing is written.
+    void CheckVault();
+    void ShowPasswordGate(bool createMode);
+    // After the gate accepted the password: reports what was loaded, completes start-up.
+    void LoadVaultEntries(const VaultSession::Loaded& loaded);
+    // After the gate chose a new password: closes the gate, creates the password (keeping the
+    // entries of a file whose first line was lost), completes start-up. Whether it was saved.
+    bool SaveNewPassword(const QString& password);
+    // The end of start-up: the main window shown, Readme/Help when the setting asks for it,
+    // the gate unloaded.
+    void afterFormLoad();
+
+    void openEditor();
+    void openHelpWindow();
+    void openAboutWindow();
+    void openBrowserWindow();
+
+    Windows windows;
+
+private:
+    template <class W, class Make>
+    W* load(QPointer<W>& slot, Make make);
+    void reportUnreadable(const QString& reason, const QString& what);
+    // The main window's unload: closes the other windows without saving, then ends the run
+    // unless the browser is open and visible, which then ends it.
+    void mainWindowUnloaded();
+
+    AppContext& m_ctx;
+};
