@@ -124,14 +124,14 @@ void TestEntryStorage::randomEditsMatchAPlainList()
         const int op = rng.bounded(20);
         if (op < 6 || rows.empty()) {
             const Entry e = randomEntry(rng);
-            const int at = vault.add(e).value;
+            const int at = vault.add(e).row;
             QVERIFY(model.idAt(at) > lastId); // never an identity used before
             lastId = model.idAt(at);
             rows.insert(rows.begin() + at, {lastId, e});
         } else if (op < 12) {
             const int row = int(rng.bounded(quint32(rows.size())));
             const Entry e = randomEntry(rng);
-            vault.replace(model.idAt(row), e);
+            vault.replace(model.idAt(row), model.at(row), e);
             rows[row].entry = e;
         } else if (op < 18) {
             const int row = int(rng.bounded(quint32(rows.size())));

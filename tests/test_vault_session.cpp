@@ -4,6 +4,9 @@
 #include "core/vault/VaultSession.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -70,6 +73,9 @@ private slots:
     void changesAreSavedAtOnceAndReported();
     void replaceOfAGoneEntryAddsIt();
     void failedSaveKeepsTheChange();
+    void changesMadeElsewhereAreMerged_data();
+    void changesMadeElsewhereAreMerged();
+    void reloadFollowsTheFile();
 };
 
 void TestVaultSession::openingAndThePassword_data()
@@ -121,10 +127,10 @@ void TestVaultSession::openingAndThePassword()
         QCOMPARE(readFile(path), vaultformat::emptyFile());
     QCOMPARE(session.needsNewPassword(), creates);
     if (creates) {
-        const ResultWith<VaultSession::Loaded> created = session.createPassword(typed);
+        const VaultSession::Created created = session.createPassword(typed);
         QVERIFY(created.ok);
-        QCOMPARE(created.value.entries, int(entries.size()));
-        QCOMPARE(created.value.damagedLines, damaged);
+        QCOMPARE(created.loaded.entries, int(entries.size()));
+        QCOMPARE(created.loaded.damagedLines, damaged);
     } else {
         VaultSession::Loaded loaded;
         QCOMPARE(session.unlock(typed, &loaded) == VaultSession::Unlock::Unlocked, unlocks);
@@ -170,9 +176,9 @@ void TestVaultSession::changesAreSavedAtOnceAndReported()
         return vaultformat::fullVault(QStringLiteral("master"), entries);
     };
 
-    ResultWith<int> added = session.add(kShop);
+    VaultSession::Saved added = session.add(kShop);
     QVERIFY(added.ok);
-    QCOMPARE(added.value, 1);
+    QCOMPARE(added.row, 1);
     QCOMPARE(readFile(path), fileOf({kMail, kShop}));
     QCOMPARE(log, (QStringList{QStringLiteral("insert 1-1"), QStringLiteral("inserted")}));
 
@@ -183,15 +189,15 @@ void TestVaultSession::changesAreSavedAtOnceAndReported()
 
     log.clear();
     added = session.add(kBank); // goes to its sorted place
-    QCOMPARE(added.value, 1);
+    QCOMPARE(added.row, 1);
     QCOMPARE(readFile(path), fileOf({kShop, kBank, kMail}));
     QCOMPARE(log, (QStringList{QStringLiteral("insert 1-1"), QStringLiteral("inserted")}));
 
     log.clear();
     const Entry edited{QStringLiteral("bob"), QStringLiteral("new"), QStringLiteral("bank.example.com")};
-    const ResultWith<int> replaced = session.replace(session.entries().idAt(1), edited);
+    const VaultSession::Saved replaced = session.replace(session.entries().idAt(1), kBank, edited);
     QVERIFY(replaced.ok);
-    QCOMPARE(replaced.value, 1);
+    QCOMPARE(replaced.row, 1);
     QCOMPARE(readFile(path), fileOf({kShop, edited, kMail}));
     QCOMPARE(log, QStringList{QStringLiteral("changed 1")});
 
@@ -211,9 +217,9 @@ void TestVaultSession::replaceOfAGoneEntryAddsIt()
     QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
     const quint64 bank = session.entries().idAt(1);
     QVERIFY(session.remove(1).ok);
-    const ResultWith<int> replaced = session.replace(bank, kShop);
+    const VaultSession::Saved replaced = session.replace(bank, kBank, kShop);
     QVERIFY(replaced.ok);
-    QCOMPARE(replaced.value, 1);
+    QCOMPARE(replaced.row, 1);
     QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kShop}));
 }
 
@@ -227,7 +233,7 @@ void TestVaultSession::failedSaveKeepsTheChange()
     QVERIFY(session.open().ok);
     QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
     QFile::setPermissions(path, QFile::ReadOwner);
-    const ResultWith<int> added = session.add(kBank);
+    const VaultSession::Saved added = session.add(kBank);
     QVERIFY(!added.ok);
     QVERIFY(!added.reason.isEmpty());
     QCOMPARE(rows(session), (std::vector<Entry>{kMail, kBank}));
@@ -235,6 +241,154 @@ void TestVaultSession::failedSaveKeepsTheChange()
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(session.save().ok);
     QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank}));
+}
+
+namespace {
+
+// Entries by letter: "A B* C" is ann, bea (bob as edited elsewhere), cid.
+Entry lettered(QChar letter, bool edited)
+{
+    static const QHash<QChar, QString> names = {{u'A', QStringLiteral("ann")}, {u'B', QStringLiteral("bob")},
+                                                {u'C', QStringLiteral("cid")}, {u'D', QStringLiteral("dan")},
+                                                {u'E', QStringLiteral("eve")}, {u'X', QStringLiteral("xan")}};
+    const QString name = edited ? QStringLiteral("bea") : names.value(letter);
+    return {name, QStringLiteral("pw-") + name, name + QStringLiteral(".example.com")};
+}
+
+std::vector<Entry> lettered(const QString& letters)
+{
+    std::vector<Entry> out;
+    for (const QString& word : letters.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        out.push_back(lettered(word[0], word.endsWith(QLatin1Char('*'))));
+    return out;
+}
+
+// Replaces the file as a sync tool does: written beside it, then renamed over it.
+void replaceElsewhere(const QString& path, const QByteArray& bytes)
+{
+    const QString beside = path + QStringLiteral(".sync-tmp");
+    writeFile(beside, bytes);
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::rename(beside, path));
+}
+
+} // namespace
+
+void TestVaultSession::changesMadeElsewhereAreMerged_data()
+{
+    QTest::addColumn<QString>("command");   // what this run does after the file changed elsewhere
+    QTest::addColumn<QString>("elsewhere"); // the file as it is now; "other" is A B C under another password
+    QTest::addColumn<QString>("merged");    // the file afterwards; "conflict": left alone, the list beside it
+    QTest::addColumn<QString>("list");      // the list afterwards
+    // This run starts from A B C.
+    const struct {
+        const char* name;
+        const char* file;
+    } elsewhere[] = {{"added", "A B C X"},   {"edited", "A B* C"}, {"deleted", "A C"},
+                     {"reordered", "C B A"}, {"emptied", ""},      {"another password", "other"}};
+    const struct {
+        const char* command;
+        const char* results[6];
+    } commands[] = {
+        {"add D", {"A B C X D", "A B* C D", "A C D", "C B A D", "D", "conflict"}},
+        {"edit B to E", {"A E C X", "A B* C E", "A C E", "C E A", "E", "conflict"}},
+        {"delete B", {"A C X", "A B* C", "A C", "C A", "", "conflict"}},
+        {"sort descending", {"X C B A", "C B* A", "C A", "C B A", "", "conflict"}},
+    };
+    for (const auto& c : commands) {
+        for (int i = 0; i < 6; ++i) {
+            const bool conflict = QLatin1String(c.results[i]) == QLatin1String("conflict");
+            // The list shows what was saved, or, after a conflict, this run's own result.
+            const QString ownList = QString::fromLatin1(c.results[0])
+                                        .replace(QStringLiteral(" X"), QString())
+                                        .replace(QStringLiteral("X "), QString());
+            QTest::addRow("%s, %s elsewhere", c.command, elsewhere[i].name)
+                << c.command << elsewhere[i].file << c.results[i] << (conflict ? ownList : QString(c.results[i]));
+        }
+    }
+}
+
+void TestVaultSession::changesMadeElsewhereAreMerged()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, elsewhere);
+    QFETCH(QString, merged);
+    QFETCH(QString, list);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    const QString master = QStringLiteral("master");
+    writeFile(path, vaultformat::fullVault(master, lettered(QStringLiteral("A B C"))));
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(master) == VaultSession::Unlock::Unlocked);
+
+    const QByteArray other = elsewhere == QLatin1String("other")
+                                 ? vaultformat::fullVault(QStringLiteral("other"), lettered(QStringLiteral("A B C")))
+                                 : vaultformat::fullVault(master, lettered(elsewhere));
+    replaceElsewhere(path, other);
+
+    VaultSession::Saved saved;
+    if (command == QLatin1String("add D")) {
+        saved = session.add(lettered(QStringLiteral("D")).front());
+    } else if (command == QLatin1String("edit B to E")) {
+        saved = session.replace(session.entries().idAt(1), lettered(QStringLiteral("B")).front(),
+                                lettered(QStringLiteral("E")).front());
+    } else if (command == QLatin1String("delete B")) {
+        saved = session.remove(1);
+    } else {
+        session.sort(true, 0, Qt::DescendingOrder);
+        saved = session.save();
+    }
+
+    if (merged == QLatin1String("conflict")) {
+        QVERIFY(!saved.ok);
+        QCOMPARE(saved.reason, QStringLiteral("it is under another master password"));
+        QCOMPARE(readFile(path), other); // never written over
+        QVERIFY(saved.conflictFile.startsWith(path + QStringLiteral(".conflict-")));
+        QCOMPARE(readFile(saved.conflictFile), vaultformat::fullVault(master, lettered(list)));
+        QCOMPARE(QFileInfo(saved.conflictFile).permissions(), QFileInfo(path).permissions());
+    } else {
+        QVERIFY2(saved.ok, qPrintable(saved.reason));
+        QCOMPARE(saved.merged, true);
+        QCOMPARE(readFile(path), vaultformat::fullVault(master, lettered(merged)));
+    }
+    QCOMPARE(rows(session), lettered(list));
+    if (saved.row >= 0)
+        QCOMPARE(session.entries().at(saved.row), lettered(command.right(1)).front());
+}
+
+void TestVaultSession::reloadFollowsTheFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    const QString master = QStringLiteral("master");
+    writeFile(path, vaultformat::fullVault(master, lettered(QStringLiteral("A B C"))));
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(master) == VaultSession::Unlock::Unlocked);
+    QSignalSpy reloaded(&session, &VaultSession::reloaded);
+    QSignalSpy refused(&session, &VaultSession::notReloaded);
+    session.watch();
+
+    // Saved here: nothing to reload.
+    QVERIFY(session.add(lettered(QStringLiteral("D")).front()).ok);
+    QTest::qWait(700);
+    QCOMPARE(reloaded.count(), 0);
+
+    // Changed elsewhere: shown by itself.
+    replaceElsewhere(path, vaultformat::fullVault(master, lettered(QStringLiteral("A C X"))));
+    QTRY_COMPARE_WITH_TIMEOUT(reloaded.count(), 1, 5000);
+    QCOMPARE(reloaded.first().first().toInt(), 3);
+    QCOMPARE(rows(session), lettered(QStringLiteral("A C X")));
+
+    // Under another password: left alone, said once.
+    const QByteArray other = vaultformat::fullVault(QStringLiteral("other"), lettered(QStringLiteral("E")));
+    replaceElsewhere(path, other);
+    QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
+    QTest::qWait(2500);
+    QCOMPARE(refused.count(), 1);
+    QCOMPARE(rows(session), lettered(QStringLiteral("A C X")));
+    QCOMPARE(readFile(path), other);
 }
 
 QTEST_GUILESS_MAIN(TestVaultSession)

@@ -2,10 +2,13 @@
 #include "core/platform/Result.h"
 #include "core/vault/Entry.h"
 #include "core/vault/EntryStore.h"
+#include "core/vault/VaultMerge.h"
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <vector>
 
 // The open vault, from the one reading of data.enc at start-up to every save: its path, its
@@ -13,6 +16,11 @@
 // through here. Each operation returns whether it failed and the system's reason; the session
 // reports how its rows change, in the order a list view needs (before and after), so that a list
 // can follow them. What to tell the user stays with the caller.
+//
+// The file may change elsewhere meanwhile (a sync tool, another session). The session knows what
+// it last read or wrote; a save onto a file that changed replays this run's unsaved changes on it
+// instead of writing over it, and a file that cannot take them (another master password, not
+// readable, no longer a vault) is never written over: the changes go to a file beside it.
 class VaultSession : public QObject {
     Q_OBJECT
 public:
@@ -37,23 +45,45 @@ public:
     // With the master password, the entries of the file read at open() become the rows.
     enum class Unlock { Unlocked, WrongPassword };
     Unlock unlock(const QString& typed, Loaded* loaded = nullptr);
+    bool unlocked() const { return !m_master.isEmpty(); }
+
+    // How a save went. merged: the file had changed elsewhere, and the changes were replayed on
+    // it. conflictFile: the file could not take them (reason says why); it was left as it was and
+    // the rows were written to this file beside it instead.
+    struct Saved : Result {
+        int row = -1; // where the entry of the command is now
+        bool merged = false;
+        QString conflictFile;
+    };
     // Creates the master password and writes the file. Entries that a file without line 1
     // still holds are kept under it (and are the rows even when the write fails).
-    ResultWith<Loaded> createPassword(const QString& password);
-    bool unlocked() const { return !m_master.isEmpty(); }
+    struct Created : Saved {
+        Loaded loaded;
+    };
+    Created createPassword(const QString& password);
 
     const EntryStore& entries() const { return m_store; }
 
     // Each change is saved at once; when the save fails, the change stays in the rows and goes
     // with the next save.
-    ResultWith<int> add(const Entry& entry); // the entry's row
-    // Replaces the entry with this identity; when it is gone, the entry is added instead, so
-    // that nothing typed is lost. The entry's row.
-    ResultWith<int> replace(quint64 id, const Entry& entry);
-    Result remove(int row);
+    Saved add(const Entry& entry);
+    // Replaces the entry with this identity, which was `before`. When the identity is gone (a
+    // reload), the first entry equal to `before` is replaced; when none is, the entry is added,
+    // so that nothing typed is lost.
+    Saved replace(quint64 id, const Entry& before, const Entry& entry);
+    Saved remove(int row);
     // Sorting is saved with the next change.
     void sort(bool sorted, int column, Qt::SortOrder order);
-    Result save();
+    Saved save();
+    // Whether a change is still to be saved (a sort alone does not count).
+    bool hasUnsavedChanges() const;
+
+    // Watches the file: when it changes elsewhere and nothing here is unsaved, the rows are
+    // reloaded from it within a few seconds (reloaded()); a file that cannot be read under this
+    // master password is left alone (notReloaded()).
+    void watch();
+    // Looks at the file now; what the watch does on each change.
+    void reloadIfChanged();
 
 signals:
     void rowsAboutToBeInserted(int first, int last);
@@ -65,13 +95,43 @@ signals:
     void rowsReordered(const std::vector<int>& order); // element i is the row that went to place i
     void rowsAboutToBeReset();
     void rowsReset();
+    void reloaded(int entries);
+    void notReloaded(const QString& reason);
 
 private:
-    Loaded load();
+    // What the file on disk is, as far as a look at it tells.
+    // A file replaced by a rename is another file (device and inode); one written in place has
+    // another size or times, to the nanosecond where the file system keeps them.
+    struct DiskState {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        QByteArray hash; // of the bytes, when they were read or written
+        bool sameFileAs(const DiskState& other) const
+        {
+            return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+                   modifiedNs == other.modifiedNs && changedNs == other.changedNs;
+        }
+    };
+    DiskState lookAtDisk() const;
+    static QByteArray hashOf(const QByteArray& bytes);
+    Loaded load(QByteArray bytes);
+    void resetRows(const std::vector<Entry>& entries);
+    Saved commit(int row);
+    Result writeOver(const QByteArray& bytes, const DiskState& expected);
+    QString writeConflictFile(const QByteArray& bytes) const;
 
     QString m_path;
     QByteArray m_fileBytes; // as read at open(), until the rows take them over
     QString m_storedPassword;
     QString m_master;
     EntryStore m_store;
+    std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
+    DiskState m_known;                         // the file as this run last read or wrote it
+    DiskState m_refused;                       // the last state of the file that could not be reloaded
+    QFileSystemWatcher* m_watcher = nullptr;
+    QTimer m_settle; // a change is looked at once the file has been quiet for a moment
 };

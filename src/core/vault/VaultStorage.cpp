@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace vaultstorage {
 namespace {
@@ -95,7 +98,7 @@ ResultWith<QByteArray> readAll(const QString& path)
     return read;
 }
 
-Result saveAtomically(const QString& path, const QByteArray& bytes)
+Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -114,6 +117,19 @@ Result saveAtomically(const QString& path, const QByteArray& bytes)
     if (!written.ok) {
         file.cancelWriting();
         return written;
+    }
+    if (beforeReplace) {
+        // On disk first, so that what is asked is as close to the replacement as it can be.
+        if (::fsync(file.handle()) != 0) {
+            const Result failed = failure(QString::fromLocal8Bit(std::strerror(errno)));
+            file.cancelWriting();
+            return failed;
+        }
+        const Result go = beforeReplace();
+        if (!go.ok) {
+            file.cancelWriting();
+            return go;
+        }
     }
     if (!file.commit())
         return failure(file.errorString());

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // The file side of the vault: finding, creating, reading and atomically replacing data.enc.
 namespace vaultstorage {
@@ -25,6 +26,8 @@ ResultWith<QByteArray> readAll(const QString& path);
 
 // Replaces the file with the bytes, never leaving a torn file: the new content is complete and
 // flushed before it takes the old one's place. A read-only file is left alone and reported.
-Result saveAtomically(const QString& path, const QByteArray& bytes);
+// beforeReplace, when given, is asked last, just before the new file takes the old one's place:
+// when it fails, the old file stays and its reason is returned.
+Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace = {});
 
 } // namespace vaultstorage

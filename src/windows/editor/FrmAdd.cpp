@@ -115,10 +115,10 @@ void FrmAdd::cmdAdd_Click()
     // The newest request counts. Edit changes the very entry it was opened on; if that entry is
     // gone, the values are added.
     const EntryEditRequest& request = m_ctx.editRequest;
-    const ResultWith<int> done = request.mode == EntryEditRequest::Mode::Add
-                                     ? m_ctx.vault.add(entry)
-                                     : m_ctx.vault.replace(request.rowId, entry);
-    emit saved(done.value, done);
+    const VaultSession::Saved done = request.mode == EntryEditRequest::Mode::Add
+                                         ? m_ctx.vault.add(entry)
+                                         : m_ctx.vault.replace(request.rowId, request.entry, entry);
+    emit saved(done);
     close();
 }
 

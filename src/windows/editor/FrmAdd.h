@@ -1,5 +1,5 @@
 #pragma once
-#include "core/platform/Result.h"
+#include "core/vault/VaultSession.h"
 
 #include <QWidget>
 
@@ -19,8 +19,8 @@ public:
     void cmdDelete_Click();
 
 signals:
-    // The entry was handed to the vault: its row, and whether it was saved.
-    void saved(int row, const Result& saved);
+    // The entry was handed to the vault: where it is, and how it was saved.
+    void saved(const VaultSession::Saved& saved);
     void unloaded();
 
 protected:

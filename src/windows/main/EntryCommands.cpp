@@ -30,9 +30,8 @@ void Form1::cmdDelete_Click()
         return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
     // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
     const int current = model.rowOfId(id);
-    const Result saved = current >= 0 ? m_ctx.vault.remove(current) : m_ctx.vault.save();
-    if (reportSave(saved))
-        StatusLine(QStringLiteral("Entry deleted successfully, data saved."));
+    const VaultSession::Saved saved = current >= 0 ? m_ctx.vault.remove(current) : m_ctx.vault.save();
+    reportSave(saved, QStringLiteral("Entry deleted successfully, data saved."));
 }
 
 void Form1::cmdCopy_Click(int index)

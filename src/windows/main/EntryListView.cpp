@@ -25,6 +25,23 @@ EntryListView::EntryListView(VaultSession& vault, QWidget* parent) : QTreeView(p
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit columnClicked(section + 1); });
     connect(&m_model, &QAbstractItemModel::layoutChanged, this, &EntryListView::updateSortIndicator);
+    // The rows read anew (changes made elsewhere): the selected entry stays selected where it is
+    // still there.
+    connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const int row = firstSelectedRow();
+        m_selectedBeforeReset = row > 0 ? std::optional<Entry>(m_model.at(row - 1)) : std::nullopt;
+    });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_selectedBeforeReset)
+            return;
+        for (int row = 0; row < m_model.count(); ++row) {
+            if (m_model.at(row) == *m_selectedBeforeReset) {
+                selectRow(row);
+                break;
+            }
+        }
+        m_selectedBeforeReset.reset();
+    });
 }
 
 int EntryListView::firstSelectedRow() const

@@ -2,6 +2,7 @@
 #include "windows/main/EntryListModel.h"
 
 #include <QTreeView>
+#include <optional>
 
 class VaultSession;
 
@@ -28,4 +29,5 @@ private:
 
     VaultSession& m_vault;
     EntryListModel m_model;
+    std::optional<Entry> m_selectedBeforeReset;
 };

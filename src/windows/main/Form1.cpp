@@ -161,15 +161,31 @@ void Form1::formLoad()
     m_statusPanel->setMinimumWidth(0); // the one panel fills the bar
 }
 
-bool Form1::reportSave(const Result& saved)
+bool Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
 {
+    const QString file = QDir::toNativeSeparators(m_ctx.vault.path());
+    if (!saved.conflictFile.isEmpty()) {
+        // Never written over: the change went beside it.
+        const QString beside = QDir::toNativeSeparators(saved.conflictFile);
+        m_ctx.platform.messages.show(
+            QStringLiteral("The data file was changed elsewhere, and %1:\n\n%2\n\n"
+                           "It was left as it is. The list, with your change, was saved to this file beside it:"
+                           "\n\n%3")
+                .arg(saved.reason, file, beside),
+            MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+        StatusLine(QStringLiteral("Not saved to the data file (%1); saved to %2").arg(saved.reason, beside));
+        return false;
+    }
     if (!saved.ok) {
         reportSaveFailure(saved.reason, QStringLiteral("The entries"));
         StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
                    QStringLiteral("); the change is kept in the list"));
         return false;
     }
-    StatusLine(QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()));
+    QString status = done.isEmpty() ? QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()) : done;
+    if (saved.merged)
+        status += QStringLiteral("  Changes made elsewhere were merged.");
+    StatusLine(status);
     return true;
 }
 
@@ -181,11 +197,10 @@ void Form1::reportSaveFailure(const QString& reason, const QString& what)
                                  MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
 }
 
-void Form1::entrySaved(int row, const Result& saved)
+void Form1::entrySaved(const VaultSession::Saved& saved)
 {
-    m_lstPass->scrollTo(m_lstPass->entries().index(row, 0)); // the user sees the entry just saved
-    if (reportSave(saved))
-        StatusLine(QStringLiteral("Added new entry.  Data saved."));
+    m_lstPass->scrollTo(m_lstPass->entries().index(saved.row, 0)); // the user sees the entry just saved
+    reportSave(saved, QStringLiteral("Added new entry.  Data saved."));
 }
 
 void Form1::StatusLine(const QString& text)

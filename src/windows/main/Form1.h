@@ -1,5 +1,5 @@
 #pragma once
-#include "core/platform/Result.h"
+#include "core/vault/VaultSession.h"
 
 #include <QMainWindow>
 #include <array>
@@ -20,12 +20,13 @@ public:
 
     void formLoad();
     void StatusLine(const QString& text);
-    // After a save: the status line says when it was saved, or a box and the status line say
-    // why it was not. Returns whether it was saved.
-    bool reportSave(const Result& saved);
+    // After a save: the status line says done (when it was saved, unless the command has its
+    // own words) and whether changes made elsewhere were merged; or a box and the status line
+    // say why it was not saved, and where the change went instead. Whether it was saved.
+    bool reportSave(const VaultSession::Saved& saved, const QString& done = {});
     void reportSaveFailure(const QString& reason, const QString& what);
     // After the editor saved an entry: it is in view, and the status line says so.
-    void entrySaved(int row, const Result& saved);
+    void entrySaved(const VaultSession::Saved& saved);
     QString statusText() const;
     int FirstSelectedRow() const;
     EntryListView& list() { return *m_lstPass; }

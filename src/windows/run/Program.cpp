@@ -27,7 +27,21 @@ QString damagedLinesText(int damaged)
 
 } // namespace
 
-Program::Program(AppContext& ctx) : m_ctx(ctx) {}
+Program::Program(AppContext& ctx) : m_ctx(ctx)
+{
+    connect(&ctx.vault, &VaultSession::reloaded, this, [this](int entries) {
+        if (windows.form1)
+            windows.form1->StatusLine(
+                QStringLiteral("The data file was changed elsewhere: the list was reloaded (%1 entries)").arg(entries));
+    });
+    connect(&ctx.vault, &VaultSession::notReloaded, this, [this](const QString& reason) {
+        if (windows.form1)
+            windows.form1->StatusLine(
+                QStringLiteral("The data file was changed elsewhere, and %1: it was not reloaded, and it will not "
+                               "be written over")
+                    .arg(reason));
+    });
+}
 
 template <class W, class Make>
 W* Program::load(QPointer<W>& slot, Make make)
@@ -115,6 +129,7 @@ void Program::LoadVaultEntries(const VaultSession::Loaded& loaded)
     if (loaded.damagedLines > 0)
         status += damagedLinesText(loaded.damagedLines);
     windows.form1->StatusLine(status);
+    m_ctx.vault.watch();
     afterFormLoad();
 }
 
@@ -123,22 +138,23 @@ bool Program::SaveNewPassword(const QString& password)
     unloadWindow(windows.frmPass);
     QCoreApplication::processEvents();
     Form1* form1 = windows.form1;
-    const ResultWith<VaultSession::Loaded> created = m_ctx.vault.createPassword(password);
+    const VaultSession::Created created = m_ctx.vault.createPassword(password);
     if (created.ok) {
-        const int kept = created.value.entries;
+        const int kept = created.loaded.entries;
         QString status = QStringLiteral("Password created successfully");
         if (kept == 1)
             status += QStringLiteral("; the entry already in the data file was kept");
         else if (kept > 1)
             status += QStringLiteral("; the %1 entries already in the data file were kept").arg(kept);
-        if (created.value.damagedLines > 0)
-            status += damagedLinesText(created.value.damagedLines);
+        if (created.loaded.damagedLines > 0)
+            status += damagedLinesText(created.loaded.damagedLines);
         form1->StatusLine(status);
     } else {
         form1->reportSaveFailure(created.reason, QStringLiteral("The new master password"));
         form1->StatusLine(QStringLiteral("Save failed: the master password was not saved (") + created.reason +
                           QLatin1Char(')'));
     }
+    m_ctx.vault.watch();
     afterFormLoad();
     return created.ok;
 }
@@ -157,9 +173,9 @@ void Program::openEditor()
 {
     showModeless(load(windows.frmAdd, [&] {
         auto* editor = new FrmAdd(m_ctx);
-        connect(editor, &FrmAdd::saved, this, [this](int row, const Result& saved) {
+        connect(editor, &FrmAdd::saved, this, [this](const VaultSession::Saved& saved) {
             if (windows.form1)
-                windows.form1->entrySaved(row, saved);
+                windows.form1->entrySaved(saved);
         });
         return editor;
     }));
