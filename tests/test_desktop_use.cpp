@@ -11,6 +11,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -40,6 +42,7 @@ class TestDesktopUse : public QObject {
 private slots:
     void screenReadersHearEachLabelOnce_data();
     void screenReadersHearEachLabelOnce();
+    void everyMenuItemIsReadByItsCaption();
     void pastedLineBreaksStayOut_data();
     void pastedLineBreaksStayOut();
     void entriesWithLineBreaksSaveUnchanged();
@@ -95,6 +98,43 @@ void TestDesktopUse::screenReadersHearEachLabelOnce()
             texts.count(label->text()) == 1,
             qPrintable(QStringLiteral("\"%1\" heard %2 times").arg(label->text()).arg(texts.count(label->text()))));
     }
+}
+
+void TestDesktopUse::everyMenuItemIsReadByItsCaption()
+{
+    TestProgram p;
+    QWidget* main = p.openWindow(QStringLiteral("main"));
+    auto* bar = main->findChild<QMenuBar*>();
+    QVERIFY(bar);
+    // The bar and its menus as a screen reader finds them from the window.
+    QList<Heard> heard;
+    listen(QAccessible::queryAccessibleInterface(main), heard);
+    QStringList barItems;
+    for (const Heard& h : heard) {
+        if (h.role == QAccessible::MenuItem)
+            barItems.append(h.name);
+    }
+    int items = 0;
+    for (QAction* menuAction : bar->actions()) {
+        QVERIFY2(barItems.contains(menuAction->text()), qPrintable(barItems.join(QStringLiteral(" | "))));
+        QMenu* menu = menuAction->menu();
+        QVERIFY(menu);
+        menu->popup(main->mapToGlobal(QPoint(0, 0))); // as when the user opens it
+        QAccessibleInterface* popup = QAccessible::queryAccessibleInterface(menu);
+        QCOMPARE(popup->role(), QAccessible::PopupMenu);
+        QStringList read;
+        for (int i = 0; i < popup->childCount(); ++i) {
+            QCOMPARE(popup->child(i)->role(), QAccessible::MenuItem);
+            read.append(popup->child(i)->text(QAccessible::Name));
+        }
+        QStringList captions;
+        for (QAction* item : menu->actions())
+            captions.append(item->text());
+        QCOMPARE(read, captions);
+        items += int(read.size());
+        menu->hide();
+    }
+    QCOMPARE(items, 10); // Exit; four data items; three copy items; View Help; About this software
 }
 
 void TestDesktopUse::pastedLineBreaksStayOut_data()

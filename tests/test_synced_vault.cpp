@@ -134,7 +134,8 @@ void TestSyncedVault::openEditorKeepsWhatWasTypedThroughAReload()
     QCOMPARE(password->text(), QStringLiteral("typed here"));
     QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
     // bob changed where he now is; nothing else touched.
-    QCOMPARE(p.vaultBytes(), savedVault({kStart[2], QStringLiteral("bob|||typed here|||b.example.com"), kStart[0], kAdded}));
+    QCOMPARE(p.vaultBytes(),
+             savedVault({kStart[2], QStringLiteral("bob|||typed here|||b.example.com"), kStart[0], kAdded}));
 }
 
 void TestSyncedVault::anotherMasterPasswordIsNeverWrittenOver()
@@ -159,8 +160,8 @@ void TestSyncedVault::anotherMasterPasswordIsNeverWrittenOver()
     QCOMPARE(p.fake.messages.boxes[0].icon, MessageBoxes::Icon::Warning);
     QVERIFY(p.fake.messages.boxes[0].text.contains(conflict));
     QVERIFY(p.fake.messages.boxes[0].text.contains(QLatin1String("under another master password")));
-    QCOMPARE(p.status(), QStringLiteral("Not saved to the data file (it is under another master password); saved to ") +
-                             conflict);
+    QCOMPARE(p.status(),
+             QStringLiteral("Not saved to the data file (it is under another master password); saved to ") + conflict);
 }
 
 void TestSyncedVault::twoWritersLoseNothing()
@@ -168,9 +169,9 @@ void TestSyncedVault::twoWritersLoseNothing()
     TestProgram p;
     p.startWithEntries(kStart);
     QProcess other;
-    other.start(QStringLiteral(KEYHAVEN_VAULT_WRITER),
-                {p.vaultPath(), QStringLiteral("master"), QStringLiteral("there"), QStringLiteral("25"),
-                 QStringLiteral("15")});
+    other.start(
+        QStringLiteral(KEYHAVEN_VAULT_WRITER),
+        {p.vaultPath(), QStringLiteral("master"), QStringLiteral("there"), QStringLiteral("25"), QStringLiteral("15")});
     QVERIFY(other.waitForStarted());
     QStringList expected = {QStringLiteral("ann"), QStringLiteral("bob"), QStringLiteral("cid")};
     for (int i = 0; i < 25; ++i) {

@@ -14,6 +14,14 @@ bool hidden(const QWidget* w)
     return w->property(kHidden).toBool();
 }
 
+// One of the program's own windows: a plain widget of a class of the program's (Qt's classes,
+// menus and popups among them, all have names that begin with Q).
+bool isProgramWindow(const QWidget* w)
+{
+    return w && w->isWindow() && w->metaObject()->superClass() == &QWidget::staticMetaObject &&
+           !QByteArray(w->metaObject()->className()).startsWith('Q');
+}
+
 // A window or frame whose helpers are left out of its children.
 class ContainerAccessible final : public QAccessibleWidget {
 public:
@@ -62,11 +70,12 @@ QAccessibleInterface* keyhavenAccessible(const QString& className, QObject* obje
     // Only for the class itself, so that Qt's own interfaces serve everything else.
     if (!w || className != QLatin1String(w->metaObject()->className()))
         return nullptr;
-    // The program's own windows are plain widgets, which Qt would present as fillers.
-    const bool plainWindow = w->isWindow() && w->metaObject()->superClass() == &QWidget::staticMetaObject;
-    if (plainWindow)
+    // Only the program's own windows and their frames: Qt's own classes (menus, dialogs, combo
+    // popups, which are plain windows too) keep Qt's interfaces, and with them their items.
+    // The program's windows are plain widgets, which Qt would present as fillers.
+    if (isProgramWindow(w))
         return new ContainerAccessible(w, QAccessible::Window);
-    if (qobject_cast<QGroupBox*>(w))
+    if (qobject_cast<QGroupBox*>(w) && isProgramWindow(w->window()))
         return new ContainerAccessible(w, QAccessible::Grouping);
     return nullptr;
 }
