@@ -40,6 +40,8 @@ private slots:
     void goToTarget();
     void desktopShellOpensWhatUserMeans();
     void goToOpensSelectedLocation();
+    void goToNeverStartsAProgram_data();
+    void goToNeverStartsAProgram();
     void copy_data();
     void copy();
     void hugeFieldIsCutWhereShown();
@@ -107,6 +109,85 @@ void TestCommands::goToOpensSelectedLocation()
     p.form1()->cmdGoto_Click();
     QCOMPARE(p.status(), QStringLiteral("Could not open the location \"http://www.x.test\": no program on this "
                                         "computer opens it"));
+}
+
+void TestCommands::goToNeverStartsAProgram_data()
+{
+    QTest::addColumn<QString>("file");  // made in the program's folder; "" for none
+    QTest::addColumn<QString>("kind");  // "+x", "plain", "folder", "elf" (a program without +x)
+    QTest::addColumn<QString>("where"); // the location: "path", "file:" address, or as it is
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("executable file") << "tool"
+                                     << "+x"
+                                     << "path" << false;
+    QTest::newRow("script that may run") << "run.sh"
+                                         << "+x"
+                                         << "path" << false;
+    QTest::newRow("program without execute permission") << "copied"
+                                                        << "elf"
+                                                        << "path" << false;
+    QTest::newRow("launcher") << "app.desktop"
+                              << "plain"
+                              << "path" << false;
+    QTest::newRow("launcher as a file: address") << "app.desktop"
+                                                 << "plain"
+                                                 << "file:" << false;
+    QTest::newRow("shell script without execute permission") << "run.sh"
+                                                             << "plain"
+                                                             << "path" << false;
+    QTest::newRow("folder") << "photos"
+                            << "folder"
+                            << "path" << true;
+    QTest::newRow("document") << "notes.txt"
+                              << "plain"
+                              << "path" << true;
+    QTest::newRow("document as a file: address") << "notes.txt"
+                                                 << "plain"
+                                                 << "file:" << true;
+    QTest::newRow("web address") << ""
+                                 << ""
+                                 << "www.example.com" << true;
+}
+
+void TestCommands::goToNeverStartsAProgram()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(QString, where);
+    QFETCH(bool, opens);
+    TestProgram p;
+    const QString path = p.folder() + QLatin1Char('/') + file;
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QLatin1String("elf")) {
+        QVERIFY(QFile::copy(QStringLiteral("/bin/true"), path));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    } else if (!kind.isEmpty()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(file.endsWith(QLatin1String(".desktop")) ? "[Desktop Entry]\nType=Application\nExec=xterm\n"
+                : file.endsWith(QLatin1String(".sh"))    ? "#!/bin/sh\necho hi\n"
+                                                         : "notes\n");
+        f.close();
+        QFile::Permissions perms = QFile::ReadOwner | QFile::WriteOwner;
+        if (kind == QLatin1String("+x"))
+            perms |= QFile::ExeOwner;
+        QVERIFY(QFile::setPermissions(path, perms));
+    }
+    const QString location = where == QLatin1String("path")    ? path
+                             : where == QLatin1String("file:") ? QUrl::fromLocalFile(path).toString()
+                                                               : where;
+    p.startWithEntries({QStringLiteral("a|||b|||") + location});
+    p.selectRow(0);
+    p.form1()->cmdGoto_Click();
+    QCOMPARE(p.fake.shell.opened.size(), opens ? 1 : 0);
+    if (opens) {
+        QCOMPARE(p.status(), QStringLiteral("Opening Location..."));
+    } else {
+        QCOMPARE(
+            p.status(),
+            QStringLiteral("Go To did not open \"%1\": it is a program, and Go To never starts one.").arg(location));
+    }
 }
 
 // Takes the addresses that the desktop would open.

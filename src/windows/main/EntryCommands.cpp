@@ -53,8 +53,12 @@ void Form1::cmdGoto_Click()
     const int row = FirstSelectedRow();
     if (row == 0)
         return StatusLine(QStringLiteral("You must first select an entry to go to."));
-    StatusLine(QStringLiteral("Opening Location..."));
     const QString target = goToTarget(m_lstPass->entries().at(row - 1).location);
+    // A shared data file may hold any location: what would run is never handed over.
+    if (startsAProgram(target))
+        return StatusLine(QStringLiteral("Go To did not open \"%1\": it is a program, and Go To never starts one.")
+                              .arg(EntryStore::shownText(target)));
+    StatusLine(QStringLiteral("Opening Location..."));
     const Result opened = m_ctx.platform.shell.open(target);
     if (!opened.ok)
         StatusLine(
