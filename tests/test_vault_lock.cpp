@@ -13,6 +13,8 @@ class TestVaultLock : public QObject {
     Q_OBJECT
 private slots:
     void secondCopyEndsWithoutTouchingTheFile();
+    void heldWhateverTheRuntimeFolder_data();
+    void heldWhateverTheRuntimeFolder();
     void lockOfACrashedCopyIsTakenOver();
     void lockThatCannotBeMadeIsNotCalledAnotherCopy();
 };
@@ -25,7 +27,6 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     VaultLock firstLock;
     QVERIFY(claimVault(*first.ctx, firstLock));
     QVERIFY(first.fake.messages.boxes.empty());
-    QVERIFY(!VaultLock::lockPathFor(first.vaultPath()).startsWith(first.folder()));
 
     // Another run on the same file, reached through another spelling of the path.
     TestProgram second;
@@ -37,7 +38,10 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
     QVERIFY(second.fake.messages.boxes[0].text.contains(first.vaultPath()));
     QCOMPARE(first.vaultBytes(), file);
-    QCOMPARE(QDir(first.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.enc")});
+    // Beside the data file only its lock file, readable by its owner alone.
+    QCOMPARE(QDir(first.folder()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{QStringLiteral("data.enc"), QStringLiteral("data.enc.lock")}));
+    QCOMPARE(QFile::permissions(first.vaultPath() + QStringLiteral(".lock")) & 0x0077, QFile::Permissions());
 
     // A different file is not held.
     TestProgram other;
@@ -45,19 +49,44 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     QVERIFY(claimVault(*other.ctx, otherLock));
 }
 
+void TestVaultLock::heldWhateverTheRuntimeFolder_data()
+{
+    QTest::addColumn<QByteArray>("runtime"); // the second copy's runtime folder; null: none set
+    QTest::newRow("another runtime folder") << QByteArray("/tmp/another-session");
+    QTest::newRow("no runtime folder") << QByteArray();
+}
+
+void TestVaultLock::heldWhateverTheRuntimeFolder()
+{
+    QFETCH(QByteArray, runtime);
+    TestProgram first;
+    first.writeVault(vaultFile({QStringLiteral("master"), QString()}));
+    VaultLock firstLock;
+    QVERIFY(claimVault(*first.ctx, firstLock));
+    const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+    runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
+    TestProgram second;
+    second.ctx->programFolder = first.folder();
+    VaultLock secondLock;
+    const bool claimed = claimVault(*second.ctx, secondLock);
+    before.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", before);
+    QVERIFY(!claimed);
+    QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
+}
+
 void TestVaultLock::lockOfACrashedCopyIsTakenOver()
 {
     TestProgram p;
-    // A lock file whose holder is gone: a process that has ended.
-    QProcess gone;
-    gone.start(QStringLiteral("true"));
-    QVERIFY(gone.waitForFinished());
-    const qint64 deadPid = gone.processId() ? gone.processId() : 999999;
-    QFile lockFile(VaultLock::lockPathFor(p.vaultPath()));
-    QVERIFY(lockFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    lockFile.write(QByteArray::number(deadPid) + "\nkeyhaven\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    lockFile.close();
+    // Another process holds the lock, then dies without a word.
+    QProcess holder;
+    holder.start(QStringLiteral("bash"),
+                 {QStringLiteral("-c"), QStringLiteral("exec 9>>\"$0\" && flock 9 && exec sleep 60"),
+                  VaultLock::lockPathFor(p.vaultPath())});
+    QVERIFY(holder.waitForStarted());
     VaultLock lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!lock.tryAcquire(p.vaultPath()) && lock.heldByOther(), 5000);
+    holder.kill();
+    QVERIFY(holder.waitForFinished());
     QVERIFY(claimVault(*p.ctx, lock));
     QVERIFY(p.fake.messages.boxes.empty());
     QCOMPARE(p.fake.programEnd.ends, 0);
@@ -68,20 +97,10 @@ void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
     TestProgram p;
     const QByteArray file = vaultFile({QStringLiteral("master"), QString()});
     p.writeVault(file);
-    // The runtime and the temporary folder are both a file: nowhere to put a lock.
-    QTemporaryFile notAFolder;
-    QVERIFY(notAFolder.open());
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    const QByteArray temp = qgetenv("TMPDIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(notAFolder.fileName()));
-    qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
+    // Something that is no file has the lock file's name: no lock can be made there.
+    QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc.lock")));
     VaultLock lock;
     const bool claimed = claimVault(*p.ctx, lock);
-    const auto restore = [](const char* name, const QByteArray& value) {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    };
-    restore("XDG_RUNTIME_DIR", runtime);
-    restore("TMPDIR", temp);
 
     QVERIFY(!claimed);
     QCOMPARE(p.fake.programEnd.ends, 1);

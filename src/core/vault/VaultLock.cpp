@@ -1,27 +1,49 @@
 #include "core/vault/VaultLock.h"
 
-#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 QString VaultLock::lockPathFor(const QString& vaultPath)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    QDir().mkpath(folder);
-    // The same file reached by another path (a link, "..") gets the same lock.
+    // The same file reached by another path (a link, "..") gets the same lock file.
     const QFileInfo info(vaultPath);
-    const QString folderPath = QFileInfo(info.absolutePath()).canonicalFilePath();
-    const QString full = (folderPath.isEmpty() ? info.absolutePath() : folderPath) + QLatin1Char('/') + info.fileName();
-    const QByteArray key = QCryptographicHash::hash(full.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
-    return QDir(folder).filePath(QStringLiteral("keyhaven-") + QString::fromLatin1(key) + QStringLiteral(".lock"));
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName() +
+           QStringLiteral(".lock");
 }
 
 bool VaultLock::tryAcquire(const QString& vaultPath)
 {
-    m_lock = std::make_unique<QLockFile>(lockPathFor(vaultPath));
-    m_lock->setStaleLockTime(0); // only a holder that is gone counts as stale, never a slow one
-    return m_lock->tryLock(0);
+    release();
+    m_heldByOther = false;
+    m_path = lockPathFor(vaultPath);
+    // Owner-only, never through a link someone put there, never inherited by a started program.
+    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_heldByOther = errno == EWOULDBLOCK;
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void VaultLock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+VaultLock::~VaultLock()
+{
+    release();
 }
