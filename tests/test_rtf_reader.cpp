@@ -64,6 +64,7 @@ private slots:
     void damaged_data();
     void damaged();
     void helpDocument();
+    void hugeTablesAreCut();
 };
 
 void TestRtfReader::text_data()
@@ -221,6 +222,23 @@ void TestRtfReader::helpDocument()
     for (const QChar c : {QLatin1Char('\\'), QLatin1Char('{'), QLatin1Char('}')})
         QVERIFY2(!text.contains(c), qPrintable(QStringLiteral("markup left in the text: ") + c));
     QVERIFY(describe(document, 0).startsWith(QLatin1String("bold")));
+}
+
+void TestRtfReader::hugeTablesAreCut()
+{
+    // 20,000 fonts and colours: the first 256 of each are kept, later ones read as the defaults.
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl";
+    for (int i = 0; i < 20'000; ++i)
+        rtf += "{\\f" + QByteArray::number(i) + " Family" + QByteArray::number(i) + ";}";
+    rtf += "}{\\colortbl;";
+    for (int i = 1; i < 20'000; ++i)
+        rtf += "\\red" + QByteArray::number(i % 256) + "\\green0\\blue" + QByteArray::number(i / 256) + ";";
+    rtf += "}{\\f10\\cf10 kept}{\\f300\\cf300 cut}\\par}";
+    QTextDocument document;
+    QVERIFY(readRtf(rtf, document)); // no text was left out
+    QCOMPARE(textOf(document), QStringLiteral("keptcut\n"));
+    QCOMPARE(describe(document, 0), QStringLiteral("12pt #0a0000 Family10 left"));
+    QCOMPARE(describe(document, 4), QStringLiteral("12pt left")); // neither font nor colour of its own
 }
 
 QTEST_MAIN(TestRtfReader)

@@ -31,6 +31,7 @@ constexpr double kNarrowestWidth = 300;  // pixels; the help window is wider
 // Qt's line breaking takes time that grows with the square of a word's length: a run of 100,000
 // letters without a blank takes seconds. Longer runs are cut; no real word comes near this.
 constexpr int kMaxUnbrokenRun = 500;
+constexpr int kMaxTableEntries = 256; // fonts, and colours, kept from their tables
 
 enum class Dest { Text, FontTable, ColorTable, Skip };
 
@@ -596,7 +597,9 @@ private:
 
     void commitFont()
     {
-        if (!m_fontName.isEmpty()) {
+        // A table of thousands of fonts would make every lookup of a family slow; no help needs
+        // more than a few, so later ones are read as the default font.
+        if (!m_fontName.isEmpty() && (m_fonts.size() < kMaxTableEntries || m_fonts.contains(m_fontNumber))) {
             m_fontEntry.name =
                 decode(m_fontName, m_fontEntry.codePage > 0 ? m_fontEntry.codePage : m_codePage).trimmed();
             m_fonts.insert(m_fontNumber, m_fontEntry);
@@ -612,7 +615,8 @@ private:
 
     void commitColor()
     {
-        m_colors.append(m_colorGiven ? QColor(m_red, m_green, m_blue) : QColor());
+        if (m_colors.size() < kMaxTableEntries)
+            m_colors.append(m_colorGiven ? QColor(m_red, m_green, m_blue) : QColor());
         startColor();
     }
 
