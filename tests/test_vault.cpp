@@ -57,6 +57,7 @@ private slots:
     void saveReplacesAtomicallyAndKeepsPermissions();
     void saveFailuresLeaveOldFile_data();
     void saveFailuresLeaveOldFile();
+    void fieldsPastFourGigabytesAddUp();
 };
 
 void TestVault::cipher_data()
@@ -368,6 +369,20 @@ void TestVault::saveFailuresLeaveOldFile()
         QCOMPARE(f.readAll(), old);
     }
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestVault::fieldsPastFourGigabytesAddUp()
+{
+    // A line whose fields pass 4 GiB together: where each field starts, without the file itself.
+    vaultformat::EntrySpan span;
+    span.start = 10;
+    span.sizes[0] = 0xFFFFFFFEu;
+    span.sizes[1] = 0xFFFFFFF0u;
+    span.sizes[2] = 7;
+    QCOMPARE(vaultformat::spanFieldStart(span, 0), qint64(10));
+    QCOMPARE(vaultformat::spanFieldStart(span, 1), qint64(10) + 0xFFFFFFFEll + 3);
+    QCOMPARE(vaultformat::spanFieldStart(span, 2), qint64(10) + 0xFFFFFFFEll + 3 + 0xFFFFFFF0ll + 3);
+    QCOMPARE(vaultformat::lineBytes(span), qsizetype(0xFFFFFFFEll + 0xFFFFFFF0ll + 7 + 6 + 2));
 }
 
 QTEST_GUILESS_MAIN(TestVault)

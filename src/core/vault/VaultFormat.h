@@ -61,15 +61,22 @@ inline qsizetype lineBytes(const Entry& entry)
 }
 FileLines readLines(QByteArray bytes);
 
-// The enciphered bytes of one field (0 username, 1 password, 2 location) of a span.
+// Where one field (0 username, 1 password, 2 location) of a span starts. Added up in 64 bits: the
+// fields of one line may together pass 4 GiB.
+inline qint64 spanFieldStart(const EntrySpan& span, int field)
+{
+    qint64 at = span.start;
+    for (int i = 0; i < field; ++i)
+        at += qint64(span.sizes[i]) + kSeparatorBytes;
+    return at;
+}
+
+// The enciphered bytes of one field of a span.
 inline QByteArrayView spanField(const QByteArray& bytes, const EntrySpan& span, int field)
 {
     if (span.sizes[field] == 0)
         return {};
-    qint64 at = span.start;
-    for (int i = 0; i < field; ++i)
-        at += span.sizes[i] + 3;
-    return QByteArrayView(bytes.constData() + at, span.sizes[field]);
+    return QByteArrayView(bytes.constData() + spanFieldStart(span, field), span.sizes[field]);
 }
 
 inline constexpr char kStoredSeparator[] = "\xFC\xFC\xFC"; // the separator as the file has it
