@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,16 +228,20 @@ void TestCommands::copy_data()
     QTest::addColumn<int>("row"); // -1: none selected
     QTest::addColumn<QString>("copied");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("formats"); // what the clipboard offers besides the text's own
+    const QStringList marked = {QStringLiteral("x-kde-passwordManagerHint")};
     QTest::newRow("username") << 0 << false << 0 << "user1"
-                              << "Copied Username user1";
+                              << "Copied Username user1" << QStringList();
     QTest::newRow("password") << 1 << false << 1 << "pa ss"
-                              << "Copied Password pa ss";
+                              << "Copied Password pa ss" << marked;
     QTest::newRow("password via menu") << 1 << true << 1 << "pa ss"
-                                       << "Copied Password pa ss";
+                                       << "Copied Password pa ss" << marked;
+    QTest::newRow("location") << 2 << false << 0 << "site1"
+                              << "Copied Location site1" << QStringList();
     QTest::newRow("empty location") << 2 << true << 1 << ""
-                                    << "Copied Location ";
+                                    << "Copied Location " << QStringList();
     QTest::newRow("nothing selected") << 2 << false << -1 << ""
-                                      << "You must first select a row to copy from.";
+                                      << "You must first select a row to copy from." << QStringList();
 }
 
 void TestCommands::copy()
@@ -246,6 +251,7 @@ void TestCommands::copy()
     QFETCH(int, row);
     QFETCH(QString, copied);
     QFETCH(QString, status);
+    QFETCH(QStringList, formats);
     TestProgram p;
     p.startWithEntries({QStringLiteral("user1|||pw1|||site1"), QStringLiteral("user2|||pa ss|||")});
     QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
@@ -256,6 +262,12 @@ void TestCommands::copy()
         QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(index)), Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     QCOMPARE(p.status(), status);
+    const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+    QStringList others = offered ? offered->formats() : QStringList(); // none once cleared
+    others.removeAll(QStringLiteral("text/plain"));
+    QCOMPARE(others, formats);
+    if (!formats.isEmpty())
+        QCOMPARE(offered->data(formats[0]), QByteArray("secret"));
 }
 
 void TestCommands::hugeFieldIsCutWhereShown()

@@ -9,6 +9,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 void Form1::cmdDelete_Click()
 {
@@ -44,7 +45,18 @@ void Form1::cmdCopy_Click(int index)
     static const std::array<QString, 3> prefixes = {
         QStringLiteral("Copied Username "), QStringLiteral("Copied Password "), QStringLiteral("Copied Location ")};
     const QString value = EntryStore::field(m_lstPass->entries().at(row - 1), index);
-    clipboard->setText(value);
+    auto* copy = new QMimeData;
+    copy->setText(value);
+    if (index == 1) {
+        // Marked as secret, so that clipboard managers keep it out of their history.
+        copy->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+#ifdef Q_OS_WIN
+        copy->setData(
+            QStringLiteral("application/x-qt-windows-mime;value=\"ExcludeClipboardContentFromMonitorProcessing\""),
+            QByteArray(4, '\0'));
+#endif
+    }
+    clipboard->setMimeData(copy);
     StatusLine(prefixes[index] + value);
 }
 
