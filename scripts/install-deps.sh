@@ -12,6 +12,9 @@ if [ "$what" = "tests" ]; then
   # Benchmark, fuzzers and sanitizers, format and static checks, and a virtual X display with a
   # clipboard manager for the clipboard test.
   packages+=(libbenchmark-dev clang libclang-rt-14-dev clang-format clang-tidy xvfb xauth xclip python3 python3-xlib)
+  # Start-up on real displays: a window manager for X11, and a Wayland compositor with Qt's
+  # Wayland platform.
+  packages+=(openbox weston qt6-wayland)
 elif [ "$what" != "program" ]; then
   echo "usage: install-deps.sh program|tests [PACKAGE...]" >&2
   exit 2

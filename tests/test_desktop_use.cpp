@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -43,6 +44,8 @@ private slots:
     void screenReadersHearEachLabelOnce_data();
     void screenReadersHearEachLabelOnce();
     void everyMenuItemIsReadByItsCaption();
+    void messageBoxesBelongToTheirWindow_data();
+    void messageBoxesBelongToTheirWindow();
     void pastedLineBreaksStayOut_data();
     void pastedLineBreaksStayOut();
     void entriesWithLineBreaksSaveUnchanged();
@@ -135,6 +138,47 @@ void TestDesktopUse::everyMenuItemIsReadByItsCaption()
         menu->hide();
     }
     QCOMPARE(items, 10); // Exit; four data items; three copy items; View Help; About this software
+}
+
+void TestDesktopUse::messageBoxesBelongToTheirWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("action");
+    QTest::newRow("gate, password too short") << "gate create"
+                                              << "ok";
+    QTest::newRow("gate, wrong password") << "gate verify"
+                                          << "ok";
+    QTest::newRow("editor, no username") << "editor"
+                                         << "save";
+    QTest::newRow("main window, delete") << "main"
+                                         << "delete";
+    QTest::newRow("main window, save failed") << "main"
+                                              << "add to a read-only file";
+}
+
+void TestDesktopUse::messageBoxesBelongToTheirWindow()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, action);
+    TestProgram p;
+    QWidget* w = p.openWindow(window);
+    QVERIFY(w);
+    if (action == QLatin1String("ok")) {
+        w->findChild<QLineEdit*>(QStringLiteral("txtPass"))->setText(QStringLiteral("ab"));
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    } else if (action == QLatin1String("save")) {
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    } else if (action == QLatin1String("delete")) {
+        p.selectRow(0);
+        p.form1()->cmdDelete_Click();
+    } else {
+        QVERIFY(QFile::setPermissions(p.vaultPath(), QFile::ReadOwner));
+        p.ctx->vault.add({QStringLiteral("x"), QStringLiteral("y"), {}});
+        p.form1()->reportSave(p.ctx->vault.save());
+    }
+    QVERIFY(!p.fake.messages.boxes.empty());
+    for (const MessageBoxes::Box& b : p.fake.messages.boxes)
+        QCOMPARE(b.owner, w);
 }
 
 void TestDesktopUse::pastedLineBreaksStayOut_data()

@@ -5,6 +5,8 @@
 #include "windows/main/Form1.h"
 #include "windows/platform/Topmost.h"
 
+#include <QWindow>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -221,13 +223,31 @@ void TestGate::messagesShownWhileNotTopmost()
     TestProgram p;
     p.start();
     FrmPass* gate = p.gate();
+    // The same native window, in the same place, before, during and after the box.
+    const QWindow* native = gate->windowHandle();
+    const WId id = gate->winId();
+    const QRect place = gate->geometry();
     bool topmostDuringBox = true;
-    p.fake.messages.onShow = [&](const MessageBoxes::Box&) { topmostDuringBox = IsTopmost(gate); };
+    bool sameWindowDuringBox = false;
+    p.fake.messages.onShow = [&](const MessageBoxes::Box& b) {
+        topmostDuringBox = IsTopmost(gate);
+        sameWindowDuringBox = gate->windowHandle() == native && gate->winId() == id && gate->geometry() == place &&
+                              gate->isVisible() && b.owner == gate;
+    };
     type(gate, QStringLiteral("ab"), QStringLiteral("ab"));
     clickOk(gate);
     QVERIFY(!topmostDuringBox);
+    QVERIFY(sameWindowDuringBox);
     QVERIFY(IsTopmost(gate));
     QVERIFY(gate->isVisible());
+    QCOMPARE(gate->windowHandle(), native);
+    QCOMPARE(gate->winId(), id);
+    QCOMPARE(gate->geometry(), place);
+    QVERIFY(gate->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint)); // on the native window too
+    // Only a close button where the platform draws the title bar.
+    QVERIFY(!gate->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!gate->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(gate->windowFlags().testFlag(Qt::WindowCloseButtonHint));
 }
 
 void TestGate::verifyTries_data()

@@ -15,13 +15,15 @@ public:
         QString title;
         Buttons buttons = Buttons::Ok;
         Icon icon = Icon::None;
+        QWidget* owner = nullptr; // the window the box belongs to, which it stays above and beside
     };
 
     explicit MessageBoxes(QString applicationTitle) : m_applicationTitle(std::move(applicationTitle)) {}
     virtual ~MessageBoxes() = default;
 
     // A box without a title of its own carries the application's title.
-    Answer show(const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {}, Icon icon = Icon::None);
+    Answer show(QWidget* owner, const QString& text, Buttons buttons = Buttons::Ok, const QString& title = {},
+                Icon icon = Icon::None);
 
 protected:
     virtual Answer present(const Box& box) = 0;

@@ -91,7 +91,7 @@ bool FrmAdd::refuseUnstorable()
         const QString problem = vaultformat::problemWithField(f.box->text(), f.isLocation);
         if (!problem.isEmpty()) {
             m_ctx.platform.messages.show(
-                QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem),
+                this, QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem),
                 MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
             return true;
         }
@@ -102,7 +102,7 @@ bool FrmAdd::refuseUnstorable()
 void FrmAdd::cmdAdd_Click()
 {
     auto error = [&](const QString& text) {
-        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+        m_ctx.platform.messages.show(this, text, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
     };
     if (m_txtUsername->text().isEmpty())
         return error(QStringLiteral("You must enter a username"));

@@ -36,12 +36,14 @@ QLineEdit* passwordBox(QWidget* parent, const char* name, const QString& label)
 } // namespace
 
 FrmPass::FrmPass(AppContext& ctx, bool createMode)
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx), m_createMode(createMode)
+    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint),
+      m_ctx(ctx),
+      m_createMode(createMode)
 {
     setObjectName(QStringLiteral("frmPass"));
     setWindowTitle(QStringLiteral("Password Required"));
-    setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
-    setWindowFlag(Qt::WindowCloseButtonHint, true);
+    // A fixed box: where the platform draws the title bar, it offers a close button only.
     setFixedSize(twipsSize(kClientWidth, 1800));
     setFont(verdana());
 
@@ -131,7 +133,7 @@ void FrmPass::okAction()
 void FrmPass::showWhileNotTopmost(const QString& text)
 {
     SetTopmost(this, false);
-    m_ctx.platform.messages.show(text);
+    m_ctx.platform.messages.show(this, text);
     SetTopmost(this, true);
 }
 
@@ -144,7 +146,7 @@ void FrmPass::createOk()
     }
     if (m_txtPass2->text() != first) {
         SetTopmost(this, false);
-        m_ctx.platform.messages.show(QStringLiteral("Your passwords did not match.  Please try again."));
+        m_ctx.platform.messages.show(this, QStringLiteral("Your passwords did not match.  Please try again."));
         m_txtPass2->clear();
         m_txtPass->clear();
         SetTopmost(this, true);
@@ -154,8 +156,8 @@ void FrmPass::createOk()
     const QString problem = vaultformat::problemWithPassword(first);
     if (!problem.isEmpty()) {
         SetTopmost(this, false);
-        m_ctx.platform.messages.show(QStringLiteral("This password cannot be used: ") + problem +
-                                     QStringLiteral(".  Please choose another password."));
+        m_ctx.platform.messages.show(this, QStringLiteral("This password cannot be used: ") + problem +
+                                               QStringLiteral(".  Please choose another password."));
         m_txtPass2->clear();
         m_txtPass->clear();
         SetTopmost(this, true);
@@ -176,13 +178,13 @@ void FrmPass::verifyOk()
         return;
     }
     const auto answer =
-        m_ctx.platform.messages.show(QStringLiteral("Sorry, the password you entered was not correct."),
+        m_ctx.platform.messages.show(this, QStringLiteral("Sorry, the password you entered was not correct."),
                                      MessageBoxes::Buttons::RetryCancel, QStringLiteral("Incorrect Password"));
     if (answer != MessageBoxes::Answer::Retry)
         return endProgram();
     ++m_failedTries;
     if (m_failedTries == 3) {
-        m_ctx.platform.messages.show(QStringLiteral("Only 3 tries allowed.  Click Ok to close."));
+        m_ctx.platform.messages.show(this, QStringLiteral("Only 3 tries allowed.  Click Ok to close."));
         return endProgram();
     }
     m_txtPass->clear();

@@ -26,7 +26,7 @@ void Form1::cmdDelete_Click()
                          QStringLiteral("Password: ") + shown(entry.password) + QStringLiteral("\r\n") +
                          QStringLiteral("Used At: ") + shown(entry.location);
     const auto answer =
-        m_ctx.platform.messages.show(text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
+        m_ctx.platform.messages.show(this, text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
     if (answer != MessageBoxes::Answer::Ok)
         return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
     // The box let other windows run; remove the entry that was confirmed, wherever it stands now.

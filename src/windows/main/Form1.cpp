@@ -168,6 +168,7 @@ bool Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
         // Never written over: the change went beside it.
         const QString beside = QDir::toNativeSeparators(saved.conflictFile);
         m_ctx.platform.messages.show(
+            this,
             QStringLiteral("The data file was changed elsewhere, and %1:\n\n%2\n\n"
                            "It was left as it is. The list, with your change, was saved to this file beside it:"
                            "\n\n%3")
@@ -191,7 +192,8 @@ bool Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
 
 void Form1::reportSaveFailure(const QString& reason, const QString& what)
 {
-    m_ctx.platform.messages.show(QStringLiteral("%1 could not be saved to the data file:\n\n%2\n\n%3\n\n"
+    m_ctx.platform.messages.show(this,
+                                 QStringLiteral("%1 could not be saved to the data file:\n\n%2\n\n%3\n\n"
                                                 "The file still holds what was last saved.")
                                      .arg(what, QDir::toNativeSeparators(m_ctx.vault.path()), reason),
                                  MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);

@@ -38,7 +38,8 @@ bool EnhListView_SortColumns(EntryListView& list, int columnIndex, bool showErro
 {
     const SortResult sorted = sortColumns(list, columnIndex);
     if (!sorted.ok && showErrors)
-        messages.show(QStringLiteral("Error") + QString::number(sorted.number) + QLatin1Char('\t') + sorted.reason,
+        messages.show(list.window(),
+                      QStringLiteral("Error") + QString::number(sorted.number) + QLatin1Char('\t') + sorted.reason,
                       MessageBoxes::Buttons::Ok, QStringLiteral("Error in Function : EnhListView_SortColumns"),
                       MessageBoxes::Icon::Information);
     return sorted.ok;

@@ -1,10 +1,13 @@
 #include "windows/platform/QtMessageBoxes.h"
 
 #include <QMessageBox>
+#include <QWidget>
 
 MessageBoxes::Answer QtMessageBoxes::present(const Box& box)
 {
-    QMessageBox mb;
+    // A dialog of its window, so the desktop keeps it above and beside that window (on Wayland the
+    // only way to place it there); a window not shown yet has no place to lend it.
+    QMessageBox mb(box.owner && box.owner->isVisible() ? box.owner->window() : nullptr);
     mb.setText(box.text);
     mb.setWindowTitle(box.title);
     switch (box.icon) {

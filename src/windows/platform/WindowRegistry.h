@@ -1,6 +1,7 @@
 #pragma once
 #include "windows/platform/WindowControls.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QVariant>
@@ -38,10 +39,11 @@ W* loadWindow(QPointer<W>& slot, Make make)
     return loadWindow(slot, make, [](W*) {});
 }
 
-// Windows open in the centre of the screen the first time they are shown.
+// Windows open in the centre of the screen the first time they are shown, where the platform lets
+// a program place its windows; on Wayland the compositor places them, and nothing moves them.
 inline void centreOnFirstShow(QWidget* window)
 {
-    if (window->property("placed").toBool())
+    if (window->property("placed").toBool() || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
     window->setProperty("placed", true);
     if (const QScreen* screen = window->screen()) {

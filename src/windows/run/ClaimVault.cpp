@@ -25,7 +25,7 @@ bool claimVault(AppContext& ctx, VaultLock& lock)
                              "Its lock file cannot be created:\n\n%3\n\n"
                              "This copy will now close, so that no two copies can overwrite each other's changes.")
                   .arg(product, shownPath, QDir::toNativeSeparators(lock.path()));
-    ctx.platform.messages.show(text, MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+    ctx.platform.messages.show(nullptr, text, MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
     ctx.platform.programEnd.endNow();
     return false;
 }

@@ -94,7 +94,8 @@ void Program::loadMainWindow()
 
 void Program::reportUnreadable(const QString& reason, const QString& what)
 {
-    m_ctx.platform.messages.show(QStringLiteral("The data file cannot be %1:\n\n%2\n\n%3\n\n"
+    m_ctx.platform.messages.show(windows.form1,
+                                 QStringLiteral("The data file cannot be %1:\n\n%2\n\n%3\n\n"
                                                 "Nothing was changed. The program will now close.")
                                      .arg(what, QDir::toNativeSeparators(m_ctx.vault.path()), reason),
                                  MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
