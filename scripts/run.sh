@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh program
 cmake -S . -B build-program -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYHAVEN_TESTS=OFF -DKEYHAVEN_BENCHMARKS=OFF >/dev/null
-cmake --build build-program -j"$(nproc)" --target keyhaven
+cmake --build build-program -j"$(nproc)" --target keyhaven keyhaven-cli
 prefix="${KEYHAVEN_HOME:-$HOME/.local/opt/keyhaven}"
 cmake --install build-program --prefix "$prefix" >/dev/null
 # Desktop entry and icon, so Keyhaven starts from the application menu too.

@@ -185,6 +185,19 @@ VaultSession::Saved VaultSession::add(const Entry& entry)
     return commit(row);
 }
 
+VaultSession::Saved VaultSession::addAll(const std::vector<Entry>& entries)
+{
+    int row = -1;
+    for (const Entry& entry : entries) {
+        row = m_store.insertPosition(entry);
+        emit rowsAboutToBeInserted(row, row);
+        m_store.insert(row, entry);
+        emit rowsInserted();
+        m_pending.push_back(vaultmerge::Change::add(entry));
+    }
+    return commit(row);
+}
+
 VaultSession::Saved VaultSession::replace(quint64 id, const Entry& before, const Entry& entry)
 {
     int row = m_store.rowOfId(id);

@@ -67,6 +67,8 @@ public:
     // Each change is saved at once; when the save fails, the change stays in the rows and goes
     // with the next save.
     Saved add(const Entry& entry);
+    // Adds the entries, each where add() would put it, and saves once.
+    Saved addAll(const std::vector<Entry>& entries);
     // Replaces the entry with this identity, which was `before`. When the identity is gone (a
     // reload), the first entry equal to `before` is replaced; when none is, the entry is added,
     // so that nothing typed is lost.

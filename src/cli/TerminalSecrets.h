@@ -1,0 +1,9 @@
+#pragma once
+#include "core/platform/SecretInput.h"
+
+// Secrets from the terminal, typed without echo after a prompt on standard error; when standard
+// input is no terminal, each secret is its next line.
+class TerminalSecrets final : public SecretInput {
+public:
+    ResultWith<QString> read(const QString& prompt) override;
+};

@@ -1,0 +1,91 @@
+#include "core/exchange/Csv.h"
+
+namespace csv {
+
+std::vector<Record> read(QByteArrayView utf8)
+{
+    if (utf8.startsWith("\xEF\xBB\xBF"))
+        utf8 = utf8.sliced(3);
+    std::vector<Record> records;
+    QByteArray field;
+    Record record;
+    int line = 1;
+    record.line = line;
+    bool quoted = false;    // inside a quoted field
+    bool anything = false;  // the record has begun
+    const auto endField = [&] {
+        record.fields.append(QString::fromUtf8(field));
+        field.clear();
+    };
+    const auto endRecord = [&] {
+        endField();
+        // A line with nothing on it is no record.
+        if (!(record.fields.size() == 1 && record.fields[0].isEmpty() && !anything))
+            records.push_back(std::move(record));
+        record = Record();
+        record.line = line;
+        anything = false;
+    };
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < utf8.size() && utf8[i + 1] == '"') {
+                    field += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                if (c == '\n')
+                    ++line;
+                field += c;
+            }
+            continue;
+        }
+        if (c == '"') {
+            quoted = true;
+            anything = true;
+        } else if (c == ',') {
+            endField();
+            anything = true;
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n')
+                ++i;
+            ++line;
+            endRecord();
+        } else {
+            field += c;
+            anything = true;
+        }
+    }
+    if (anything || !field.isEmpty())
+        endRecord();
+    return records;
+}
+
+QByteArray write(const std::vector<QStringList>& records)
+{
+    QByteArray out;
+    for (const QStringList& record : records) {
+        for (qsizetype i = 0; i < record.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            const QByteArray text = record[i].toUtf8();
+            // Quoted when it holds what would end it, or blanks a reader might trim.
+            const bool quote = text.contains(',') || text.contains('"') || text.contains('\n') ||
+                               text.contains('\r') || text.startsWith(' ') || text.endsWith(' ');
+            if (quote) {
+                QByteArray doubled = text;
+                doubled.replace("\"", "\"\"");
+                out += '"' + doubled + '"';
+            } else {
+                out += text;
+            }
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace csv

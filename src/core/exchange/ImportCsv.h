@@ -1,0 +1,29 @@
+#pragma once
+#include "core/platform/Result.h"
+#include "core/vault/Entry.h"
+
+#include <QByteArrayView>
+#include <QStringList>
+#include <vector>
+
+// Entries from the CSV export of a password keeper, told apart by its header (names matched
+// without regard to case, in any column order): this program's own (username, password,
+// location), and the exports whose columns are Username, Password and URL (with Group and Title
+// besides), login_username, login_password and login_uri, or url, username and password.
+namespace importcsv {
+
+struct Imported {
+    Entry entry;
+    int line = 0; // where its record starts in the file, the header being line 1
+};
+
+// The entries in the file's order; records with nothing in any of the three are left out. Fails
+// with one line per record that data.enc cannot hold ("line N: ..."), or when the header is of
+// no known kind.
+ResultWith<std::vector<Imported>> entries(QByteArrayView csv);
+
+// The header this program writes, and its records.
+QStringList header();
+QStringList record(const Entry& entry);
+
+} // namespace importcsv

@@ -1,0 +1,264 @@
+// keyhaven-cli, run as a user runs it, on small data files; and its CSV reading and writing.
+#include "core/exchange/Csv.h"
+#include "core/exchange/ImportCsv.h"
+#include "core/vault/VaultFormat.h"
+#include "core/vault/VaultLock.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::vector<Entry>)
+
+namespace {
+
+const Entry kAnn{QStringLiteral("ann"), QStringLiteral("pw1"), QStringLiteral("mail.example.com")};
+const Entry kBob{QStringLiteral("bob"), QStringLiteral("pw2"), QString()};
+
+struct Ran {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Ran runCli(const QString& file, const QStringList& args, const QByteArray& input)
+{
+    QProcess cli;
+    cli.start(QStringLiteral(KEYHAVEN_CLI), QStringList{QStringLiteral("--file"), file} + args);
+    cli.write(input);
+    cli.closeWriteChannel();
+    Ran ran;
+    if (!cli.waitForFinished(20000))
+        return ran;
+    ran.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    ran.out = cli.readAllStandardOutput();
+    ran.err = cli.readAllStandardError();
+    return ran;
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+std::vector<Entry> entriesIn(const QString& path)
+{
+    return vaultformat::parse(bytesOf(path)).entries;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void commands_data();
+    void commands();
+    void csvKeepsEveryField();
+    void exportThenImportGivesTheSameEntries();
+    void importsEachKindOfExport_data();
+    void importsEachKindOfExport();
+    void unstorableTextIsRefusedWithItsLines();
+    void aRunningProgramHoldsTheFile();
+};
+
+void TestCli::commands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<std::vector<Entry>>("after");
+    const std::vector<Entry> start{kAnn, kBob};
+    const QByteArray master = "master\n";
+    QTest::newRow("list") << QStringList{"list"} << master << 0 << QByteArray("1\tann\tmail.example.com\n2\tbob\t\n")
+                          << start;
+    QTest::newRow("show") << QStringList{"show", "1"} << master << 0
+                          << QByteArray("Username: ann\nPassword: pw1\nUsed At: mail.example.com\n") << start;
+    QTest::newRow("show a row that is not there") << QStringList{"show", "3"} << master << 1 << QByteArray() << start;
+    QTest::newRow("wrong password") << QStringList{"show", "1"} << QByteArray("Master\n") << 2 << QByteArray()
+                                    << start;
+    QTest::newRow("no password at all") << QStringList{"list"} << QByteArray() << 1 << QByteArray() << start;
+    QTest::newRow("info") << QStringList{"info"} << master << 0 << QByteArray("Format: classic\nEntries: 2\n") << start;
+    QTest::newRow("add") << QStringList{"add", "--username", "cid", "--location", "shop.example.com"}
+                         << QByteArray("master\nsecret 3\n") << 0 << QByteArray()
+                         << std::vector<Entry>{kAnn, kBob, {"cid", "secret 3", "shop.example.com"}};
+    QTest::newRow("add without a password") << QStringList{"add", "--username", "cid"} << QByteArray("master\n\n")
+                                            << 1 << QByteArray() << start;
+    QTest::newRow("add what the file cannot hold") << QStringList{"add", "--username", "a|||b"}
+                                                   << QByteArray("master\npw\n") << 1 << QByteArray() << start;
+    QTest::newRow("add without a username") << QStringList{"add"} << master << 1 << QByteArray() << start;
+    QTest::newRow("edit the location") << QStringList{"edit", "2", "--location", "bank.example.com"} << master << 0
+                                       << QByteArray()
+                                       << std::vector<Entry>{kAnn, {"bob", "pw2", "bank.example.com"}};
+    QTest::newRow("edit the password") << QStringList{"edit", "1", "--password"} << QByteArray("master\nnew pw\n") << 0
+                                       << QByteArray() << std::vector<Entry>{{"ann", "new pw", "mail.example.com"}, kBob};
+    QTest::newRow("rm") << QStringList{"rm", "1"} << master << 0 << QByteArray() << std::vector<Entry>{kBob};
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << master << 1 << QByteArray() << start;
+    QTest::newRow("password on the command line") << QStringList{"add", "--username", "x", "--password", "pw"}
+                                                  << master << 1 << QByteArray() << start;
+}
+
+void TestCli::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, input);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(std::vector<Entry>, after);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn, kBob}));
+    const QByteArray before = bytesOf(file);
+    const Ran ran = runCli(file, args, input);
+    QVERIFY2(ran.status == status, ran.err.constData());
+    if (args.first() == QLatin1String("info"))
+        QVERIFY2(ran.out.endsWith(out) && ran.out.startsWith("File: "), ran.out.constData());
+    else
+        QCOMPARE(ran.out, out);
+    QCOMPARE(entriesIn(file), after);
+    if (status != 0)
+        QCOMPARE(bytesOf(file), before); // nothing written
+    if (status != 0)
+        QVERIFY(!ran.err.isEmpty());
+}
+
+void TestCli::csvKeepsEveryField()
+{
+    const std::vector<QStringList> records = {
+        {QStringLiteral("a,b"), QStringLiteral("say \"hi\""), QStringLiteral("two\r\nlines")},
+        {QStringLiteral(" blanks "), QString(), QStringLiteral("Ünïcödé ß €")},
+        {QStringLiteral("last"), QStringLiteral("line\nbreak"), QStringLiteral("x")}};
+    const QByteArray text = csv::write(records);
+    QVERIFY(text.endsWith("\r\n"));
+    const std::vector<csv::Record> read = csv::read(text);
+    QCOMPARE(read.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        QCOMPARE(read[i].fields, records[i]);
+    QCOMPARE(read[0].line, 1);
+    QCOMPARE(read[1].line, 3); // the first record spans two lines
+    QCOMPARE(read[2].line, 4);
+    // LF line ends, a byte-order mark and no last line end read the same.
+    const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"");
+    QCOMPARE(plain.size(), size_t(2));
+    QCOMPARE(plain[0].fields, (QStringList{"u", "p"}));
+    QCOMPARE(plain[1].fields, (QStringList{"v", "q\nr"}));
+}
+
+void TestCli::exportThenImportGivesTheSameEntries()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    const std::vector<Entry> tricky = {kAnn,
+                                       {"comma, inside", "quote \" inside", "line\r\nbreak"},
+                                       {" blanks ", "Ünïcödé ß €", ""},
+                                       kBob};
+    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), tricky));
+    const Ran exported = runCli(file, {QStringLiteral("export")}, "master\n");
+    QCOMPARE(exported.status, 0);
+    QVERIFY(exported.out.startsWith("username,password,location\r\n"));
+    const QString csvFile = dir.filePath(QStringLiteral("out.csv"));
+    writeBytes(csvFile, exported.out);
+    const QString other = dir.filePath(QStringLiteral("other.enc"));
+    writeBytes(other, vaultformat::passwordOnly(QStringLiteral("another")));
+    const Ran imported = runCli(other, {QStringLiteral("import"), csvFile}, "another\n");
+    QVERIFY2(imported.status == 0, imported.err.constData());
+    QCOMPARE(entriesIn(other), tricky);
+}
+
+void TestCli::importsEachKindOfExport_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<std::vector<Entry>>("entries");
+    const std::vector<Entry> two = {{"ann", "pw1", "https://mail.example.com/"}, {"bob", "p,w\"2", ""}};
+    QTest::newRow("this program's own") << QByteArray("username,password,location\r\nann,pw1,https://mail.example.com/"
+                                                      "\r\nbob,\"p,w\"\"2\",\r\n")
+                                        << two;
+    QTest::newRow("Username, Password, URL with Group and Title")
+        << QByteArray("\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\","
+                      "\"Last Modified\",\"Created\"\n\"Root\",\"Mail\",\"ann\",\"pw1\",\"https://mail.example.com/\","
+                      "\"\",\"\",\"0\",\"2026-01-01T00:00:00Z\",\"2026-01-01T00:00:00Z\"\n\"Root\",\"Bank\",\"bob\","
+                      "\"p,w\"\"2\",\"\",\"a note\nover two lines\",\"\",\"0\",\"\",\"\"\n")
+        << two;
+    QTest::newRow("login_username, login_password, login_uri")
+        << QByteArray("folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,"
+                      "login_totp\n,,login,Mail,,,0,https://mail.example.com/,ann,pw1,\n,,login,Bank,,,0,,bob,"
+                      "\"p,w\"\"2\",\n,,note,A note,secret text,,0,,,,\n")
+        << two;
+    QTest::newRow("url, username, password") << QByteArray("url,username,password,httpRealm,formActionOrigin,guid,"
+                                                           "timeCreated\nhttps://mail.example.com/,ann,pw1,,,{1},1\n,"
+                                                           "bob,\"p,w\"\"2\",,,{2},2\n")
+                                             << two;
+    QTest::newRow("name, url, username, password, note")
+        << QByteArray("name,url,username,password,note\nMail,https://mail.example.com/,ann,pw1,\nBank,,bob,"
+                      "\"p,w\"\"2\",\n")
+        << two;
+}
+
+void TestCli::importsEachKindOfExport()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(std::vector<Entry>, entries);
+    const ResultWith<std::vector<importcsv::Imported>> read = importcsv::entries(csv);
+    QVERIFY2(read.ok, qPrintable(read.reason));
+    std::vector<Entry> got;
+    for (const importcsv::Imported& i : read.value)
+        got.push_back(i.entry);
+    QCOMPARE(got, entries);
+}
+
+void TestCli::unstorableTextIsRefusedWithItsLines()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn}));
+    const QByteArray before = bytesOf(file);
+    const QString csvFile = dir.filePath(QStringLiteral("in.csv"));
+    writeBytes(csvFile, "username,password,location\n"
+                        "fine,pw,\n"
+                        "\"two\nlines\",pw,\n"      // lines 3 and 4, and fine
+                        "a|||b,pw,\n"               // line 5
+                        "ok,pw,\xE6\x97\xA5\xE6\x9C\xAC\n" // line 6: outside the code page
+                        "ends in bar|,pw,\n");      // line 7
+    const Ran ran = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
+    QCOMPARE(ran.status, 1);
+    QCOMPARE(bytesOf(file), before);
+    for (const char* line : {"line 5:", "line 6:", "line 7:"})
+        QVERIFY2(ran.err.contains(line), ran.err.constData());
+    QVERIFY2(!ran.err.contains("line 2:") && !ran.err.contains("line 3:"), ran.err.constData());
+    // An unknown header is refused as such.
+    writeBytes(csvFile, "a,b,c\n1,2,3\n");
+    const Ran unknown = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
+    QCOMPARE(unknown.status, 1);
+    QVERIFY(unknown.err.contains("header"));
+}
+
+void TestCli::aRunningProgramHoldsTheFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn}));
+    const QByteArray before = bytesOf(file);
+    VaultLock program;
+    QVERIFY(program.tryAcquire(file));
+    const QString csvFile = dir.filePath(QStringLiteral("in.csv"));
+    writeBytes(csvFile, "username,password,location\nbob,pw2,\n");
+    const Ran ran = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
+    QCOMPARE(ran.status, 3);
+    QVERIFY(ran.out.isEmpty());
+    QCOMPARE(bytesOf(file), before);
+    program.release();
+    QCOMPARE(runCli(file, {QStringLiteral("import"), csvFile}, "master\n").status, 0);
+    QCOMPARE(entriesIn(file), (std::vector<Entry>{kAnn, {"bob", "pw2", ""}}));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
