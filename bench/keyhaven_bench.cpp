@@ -4,8 +4,10 @@
 #include "core/platform/CodePage.h"
 #include "core/vault/EntryStore.h"
 #include "core/vault/LineCipher.h"
+#include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
+#include "core/vault/VaultStorage.h"
 
 #include <benchmark/benchmark.h>
 
@@ -183,6 +185,26 @@ QString dataFileOf(int count, const QString& name)
     return path;
 }
 
+// The key of the sealed files, derived once: its cost is a case of its own.
+const sealedformat::Key& sealKey()
+{
+    static const sealedformat::KeyPtr key = sealedformat::newKey(kMaster).value;
+    return *key;
+}
+
+// The size's file, sealed.
+QString sealedPath(int count)
+{
+    const QString path = workDir().filePath(QStringLiteral("sealed-%1.enc").arg(count));
+    if (!QFile::exists(path)) {
+        const QByteArray sealed = sealedformat::seal(fileBytes(count), sealKey());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(sealed) != sealed.size())
+            qFatal("cannot write the sealed test file");
+    }
+    return path;
+}
+
 // The list as the program has it, filled from the size's file.
 struct LoadedList {
     explicit LoadedList(int count)
@@ -285,6 +307,58 @@ void Save(benchmark::State& state, int count)
         paired.floor([&] { saveFloor(bytes); });
         paired.time([&] { saveList(store, path); });
     }
+}
+
+// A sealed file opened with its key at hand and read into the list; beside it, the classic load.
+void SealedLoad(benchmark::State& state, int count)
+{
+    const QString classic = sourcePath(count);
+    const QString sealed = sealedPath(count);
+    static const sealedformat::KeyPtr key = [] {
+        const QByteArray file = [] {
+            QFile f(sealedPath(1000));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        return sealedformat::keyFor(kMaster, sealedformat::readHeader(file).value).value;
+    }();
+    Paired paired(state);
+    for (auto _ : state) {
+        auto floorStore = std::make_unique<EntryStore>();
+        paired.floor([&] { loadList(*floorStore, classic); });
+        auto store = std::make_unique<EntryStore>();
+        paired.time([&] {
+            ResultWith<QByteArray> bytes = vaultstorage::readAll(sealed);
+            sealedformat::Opened opened = sealedformat::openWithKey(bytes.value, key);
+            if (opened.status != sealedformat::Status::Opened)
+                qFatal("the sealed file does not open");
+            store->replaceAll(vaultformat::readLines(std::move(opened.classic)));
+        });
+    }
+}
+
+// The whole list sealed with a fresh nonce and saved atomically; beside it, the classic save.
+void SealedSave(benchmark::State& state, int count)
+{
+    EntryStore store;
+    loadList(store, sourcePath(count));
+    const QString classicPath = dataFileOf(count, QStringLiteral("data.enc"));
+    const QString path = dataFileOf(count, QStringLiteral("sealed.enc"));
+    Paired paired(state);
+    for (auto _ : state) {
+        paired.floor([&] { saveList(store, classicPath); });
+        paired.time([&] {
+            if (!vaultstorage::saveAtomically(path, sealedformat::seal(vaultfile::fileFor(kMaster, store), sealKey()))
+                     .ok)
+                qFatal("cannot save the sealed file");
+        });
+    }
+}
+
+// Deriving the key from the master password, as unlocking a sealed file does once.
+void KeyDerivation(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sealedformat::newKey(kMaster).value);
 }
 
 void Sort(benchmark::State& state, int count, int column)
@@ -490,7 +564,13 @@ void registerCases()
         addPaired("edit", [count](benchmark::State& s) { Edit(s, count); });
         addPaired("delete", [count](benchmark::State& s) { Delete(s, count); });
         add("cipher", [count](benchmark::State& s) { Cipher(s, count); });
+        addPaired("sealed_load", [count](benchmark::State& s) { SealedLoad(s, count); });
+        addPaired("sealed_save", [count](benchmark::State& s) { SealedSave(s, count); });
     }
+    benchmark::RegisterBenchmark("key_derivation", KeyDerivation)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
 }
 
 void printSummary(const std::map<std::string, double>& times)
@@ -510,6 +590,8 @@ void printSummary(const std::map<std::string, double>& times)
         {"edit + save", "edit", "#"},
         {"delete + save", "delete", "#"},
         {"cipher (no floor)", "cipher", ""},
+        {"sealed load (to classic load)", "sealed_load", "#"},
+        {"sealed save (to classic save)", "sealed_save", "#"},
     };
     std::printf("\nTime in ms and ratio to the floor (load: read + invert top bits; save: write + fsync;\n"
                 "sort: std::sort of the column's texts with the list's collator; commands: the save floor).\n"
@@ -574,6 +656,11 @@ int main(int argc, char** argv)
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     printSummary(collector.times);
+    if (const auto kdf = collector.times.find("key_derivation"); kdf != collector.times.end())
+        std::printf("\nKey derivation of a sealed file (Argon2id, %llu passes, %llu MiB): %.0f ms, once per unlock; a\n"
+                    "sealed load costs that plus the sealed load above.\n",
+                    static_cast<unsigned long long>(sealedformat::defaultParams().passes),
+                    static_cast<unsigned long long>(sealedformat::defaultParams().memoryBytes >> 20), kdf->second);
     std::printf("\nCollation locale: %s\n", qPrintable(QLocale().name()));
     printMemory(QCoreApplication::applicationFilePath());
     benchmark::Shutdown();

@@ -7,7 +7,9 @@ set -euo pipefail
 what="${1:-tests}"
 shift || true
 # qt6-base-private-dev: ending the program hands the clipboard over through Qt's platform layer.
-packages=(g++ make cmake qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev fonts-dejavu-core)
+# libsodium-dev, pkg-config: the sealed data file's key derivation and encryption.
+packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev fonts-dejavu-core
+          libsodium-dev)
 if [ "$what" = "tests" ]; then
   # Benchmark, fuzzers and sanitizers, format and static checks, and a virtual X display with a
   # clipboard manager for the clipboard test.

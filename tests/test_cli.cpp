@@ -1,6 +1,7 @@
 // keyhaven-cli, run as a user runs it, on small data files; and its CSV reading and writing.
 #include "core/exchange/Csv.h"
 #include "core/exchange/ImportCsv.h"
+#include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultLock.h"
 
@@ -68,6 +69,7 @@ private slots:
     void importsEachKindOfExport();
     void unstorableTextIsRefusedWithItsLines();
     void aRunningProgramHoldsTheFile();
+    void sealAndUnseal();
 };
 
 void TestCli::commands_data()
@@ -84,27 +86,26 @@ void TestCli::commands_data()
     QTest::newRow("show") << QStringList{"show", "1"} << master << 0
                           << QByteArray("Username: ann\nPassword: pw1\nUsed At: mail.example.com\n") << start;
     QTest::newRow("show a row that is not there") << QStringList{"show", "3"} << master << 1 << QByteArray() << start;
-    QTest::newRow("wrong password") << QStringList{"show", "1"} << QByteArray("Master\n") << 2 << QByteArray()
-                                    << start;
+    QTest::newRow("wrong password") << QStringList{"show", "1"} << QByteArray("Master\n") << 2 << QByteArray() << start;
     QTest::newRow("no password at all") << QStringList{"list"} << QByteArray() << 1 << QByteArray() << start;
     QTest::newRow("info") << QStringList{"info"} << master << 0 << QByteArray("Format: classic\nEntries: 2\n") << start;
     QTest::newRow("add") << QStringList{"add", "--username", "cid", "--location", "shop.example.com"}
                          << QByteArray("master\nsecret 3\n") << 0 << QByteArray()
                          << std::vector<Entry>{kAnn, kBob, {"cid", "secret 3", "shop.example.com"}};
-    QTest::newRow("add without a password") << QStringList{"add", "--username", "cid"} << QByteArray("master\n\n")
-                                            << 1 << QByteArray() << start;
-    QTest::newRow("add what the file cannot hold") << QStringList{"add", "--username", "a|||b"}
-                                                   << QByteArray("master\npw\n") << 1 << QByteArray() << start;
+    QTest::newRow("add without a password")
+        << QStringList{"add", "--username", "cid"} << QByteArray("master\n\n") << 1 << QByteArray() << start;
+    QTest::newRow("add what the file cannot hold")
+        << QStringList{"add", "--username", "a|||b"} << QByteArray("master\npw\n") << 1 << QByteArray() << start;
     QTest::newRow("add without a username") << QStringList{"add"} << master << 1 << QByteArray() << start;
     QTest::newRow("edit the location") << QStringList{"edit", "2", "--location", "bank.example.com"} << master << 0
-                                       << QByteArray()
-                                       << std::vector<Entry>{kAnn, {"bob", "pw2", "bank.example.com"}};
+                                       << QByteArray() << std::vector<Entry>{kAnn, {"bob", "pw2", "bank.example.com"}};
     QTest::newRow("edit the password") << QStringList{"edit", "1", "--password"} << QByteArray("master\nnew pw\n") << 0
-                                       << QByteArray() << std::vector<Entry>{{"ann", "new pw", "mail.example.com"}, kBob};
+                                       << QByteArray()
+                                       << std::vector<Entry>{{"ann", "new pw", "mail.example.com"}, kBob};
     QTest::newRow("rm") << QStringList{"rm", "1"} << master << 0 << QByteArray() << std::vector<Entry>{kBob};
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << master << 1 << QByteArray() << start;
-    QTest::newRow("password on the command line") << QStringList{"add", "--username", "x", "--password", "pw"}
-                                                  << master << 1 << QByteArray() << start;
+    QTest::newRow("password on the command line")
+        << QStringList{"add", "--username", "x", "--password", "pw"} << master << 1 << QByteArray() << start;
 }
 
 void TestCli::commands()
@@ -146,6 +147,9 @@ void TestCli::csvKeepsEveryField()
     QCOMPARE(read[0].line, 1);
     QCOMPARE(read[1].line, 3); // the first record spans two lines
     QCOMPARE(read[2].line, 4);
+    // A field that starts with U+FEFF keeps it, even first in the file, where a byte-order mark goes.
+    const QStringList marked = {QStringLiteral("\uFEFFfirst"), QStringLiteral("x")};
+    QCOMPARE(csv::read(csv::write({marked})).front().fields, marked);
     // LF line ends, a byte-order mark and no last line end read the same.
     const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"");
     QCOMPARE(plain.size(), size_t(2));
@@ -157,10 +161,8 @@ void TestCli::exportThenImportGivesTheSameEntries()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
-    const std::vector<Entry> tricky = {kAnn,
-                                       {"comma, inside", "quote \" inside", "line\r\nbreak"},
-                                       {" blanks ", "Ünïcödé ß €", ""},
-                                       kBob};
+    const std::vector<Entry> tricky = {
+        kAnn, {"comma, inside", "quote \" inside", "line\r\nbreak"}, {" blanks ", "Ünïcödé ß €", ""}, kBob};
     writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), tricky));
     const Ran exported = runCli(file, {QStringLiteral("export")}, "master\n");
     QCOMPARE(exported.status, 0);
@@ -224,10 +226,10 @@ void TestCli::unstorableTextIsRefusedWithItsLines()
     const QString csvFile = dir.filePath(QStringLiteral("in.csv"));
     writeBytes(csvFile, "username,password,location\n"
                         "fine,pw,\n"
-                        "\"two\nlines\",pw,\n"      // lines 3 and 4, and fine
-                        "a|||b,pw,\n"               // line 5
+                        "\"two\nlines\",pw,\n"             // lines 3 and 4, and fine
+                        "a|||b,pw,\n"                      // line 5
                         "ok,pw,\xE6\x97\xA5\xE6\x9C\xAC\n" // line 6: outside the code page
-                        "ends in bar|,pw,\n");      // line 7
+                        "ends in bar|,pw,\n");             // line 7
     const Ran ran = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
     QCOMPARE(ran.status, 1);
     QCOMPARE(bytesOf(file), before);
@@ -258,6 +260,40 @@ void TestCli::aRunningProgramHoldsTheFile()
     program.release();
     QCOMPARE(runCli(file, {QStringLiteral("import"), csvFile}, "master\n").status, 0);
     QCOMPARE(entriesIn(file), (std::vector<Entry>{kAnn, {"bob", "pw2", ""}}));
+}
+
+void TestCli::sealAndUnseal()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    const QByteArray classic = vaultformat::fullVault(QStringLiteral("master"), {kAnn, kBob});
+    writeBytes(file, classic);
+    QCOMPARE(runCli(file, {QStringLiteral("seal")}, "Master\n").status, 2); // a wrong password seals nothing
+    QCOMPARE(bytesOf(file), classic);
+    QCOMPARE(runCli(file, {QStringLiteral("seal")}, "master\n").status, 0);
+    const QByteArray sealed = bytesOf(file);
+    QVERIFY(sealedformat::isSealed(sealed));
+    QVERIFY(!sealed.contains(classic.left(6)) && !sealed.contains("mail.example.com") && !sealed.contains("pw1"));
+    const Ran info = runCli(file, {QStringLiteral("info")}, "master\n");
+    QCOMPARE(info.status, 0);
+    QVERIFY2(info.out.contains("Format: sealed (key derivation Argon2id, 3 passes, 128 MiB)"), info.out.constData());
+    QCOMPARE(runCli(file, {QStringLiteral("list")}, "master\n").out,
+             QByteArray("1\tann\tmail.example.com\n2\tbob\t\n"));
+    QCOMPARE(runCli(file, {QStringLiteral("list")}, "wrong\n").status, 2);
+    // One flipped bit: refused, nothing on standard output, the file as it was.
+    for (const qsizetype at : {qsizetype(40), sealed.size() - 5}) {
+        QByteArray damaged = sealed;
+        damaged[at] = char(damaged[at] ^ 0x01);
+        writeBytes(file, damaged);
+        const Ran ran = runCli(file, {QStringLiteral("list")}, "master\n");
+        QCOMPARE(ran.status, 3);
+        QVERIFY(ran.out.isEmpty());
+        QVERIFY(ran.err.contains("damaged"));
+        QCOMPARE(bytesOf(file), damaged);
+    }
+    writeBytes(file, sealed);
+    QCOMPARE(runCli(file, {QStringLiteral("unseal")}, "master\n").status, 0);
+    QCOMPARE(bytesOf(file), classic); // exactly what a classic save writes
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,6 +1,8 @@
 // The master password gate, driven through its real window.
 #include "core/platform/Twips.h"
+#include "core/vault/SealedFormat.h"
 #include "support/TestProgram.h"
+#include "windows/editor/FrmAdd.h"
 #include "windows/gate/FrmPass.h"
 #include "windows/main/Form1.h"
 #include "windows/platform/Topmost.h"
@@ -57,6 +59,9 @@ private slots:
     void closeBoxEndsProgram();
     void timerKeepsMainWindowHidden();
     void unreadableFileEndsWithoutWriting();
+    void sealedFileOpensWithItsPasswordAndStaysSealed();
+    void damagedSealedFileIsRefusedUnchanged_data();
+    void damagedSealedFileIsRefusedUnchanged();
 };
 
 void TestGate::modeFollowsFirstLine_data()
@@ -353,6 +358,66 @@ void TestGate::unreadableFileEndsWithoutWriting()
     QVERIFY(p.fake.messages.boxes[0].text.startsWith(QStringLiteral("The data file cannot be created")));
     QVERIFY(!p.gate());
     QVERIFY(QFileInfo(p.vaultPath()).isDir());
+}
+
+void TestGate::sealedFileOpensWithItsPasswordAndStaysSealed()
+{
+    TestProgram p;
+    const sealedformat::KeyPtr key =
+        sealedformat::newKey(QStringLiteral("master"), sealedformat::minimumParams()).value;
+    p.writeVault(sealedformat::seal(savedVault({QStringLiteral("ann|||pw1|||mail.example.com")}), *key));
+    p.start();
+    QVERIFY(!p.ctx->vault.needsNewPassword()); // the gate asks for the password, as for any file
+    type(p.gate(), QStringLiteral("wrong"));
+    p.fake.messages.answers = {MessageBoxes::Answer::Retry};
+    clickOk(p.gate());
+    QCOMPARE(p.fake.messages.texts(), QStringList{QStringLiteral("Sorry, the password you entered was not correct.")});
+    type(p.gate(), QStringLiteral("master"));
+    clickOk(p.gate());
+    QCOMPARE(p.status(), QStringLiteral("Loaded 1 entries"));
+    p.form1()->cmdAdd_Click();
+    p.editor()->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("bob"));
+    p.editor()->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw2"));
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QCOMPARE(p.status(), QStringLiteral("Added new entry.  Data saved."));
+    // Still sealed, under the same key, and holding both.
+    const sealedformat::Opened opened = sealedformat::openWithKey(p.vaultBytes(), key);
+    QCOMPARE(opened.status, sealedformat::Status::Opened);
+    QCOMPARE(opened.classic,
+             savedVault({QStringLiteral("ann|||pw1|||mail.example.com"), QStringLiteral("bob|||pw2|||")}));
+    QVERIFY(!p.vaultBytes().contains("\xE1\xEE\xEE")); // "ann" as the classic file has it
+}
+
+void TestGate::damagedSealedFileIsRefusedUnchanged_data()
+{
+    QTest::addColumn<int>("flip"); // the byte with a bit flipped
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("header") << 30 << "the sealed file's header is damaged";
+    QTest::newRow("contents") << 110 << "the sealed file is damaged: its contents do not match its seal";
+}
+
+void TestGate::damagedSealedFileIsRefusedUnchanged()
+{
+    QFETCH(int, flip);
+    QFETCH(QString, reason);
+    TestProgram p;
+    const sealedformat::KeyPtr key =
+        sealedformat::newKey(QStringLiteral("master"), sealedformat::minimumParams()).value;
+    QByteArray file = sealedformat::seal(savedVault({QStringLiteral("ann|||pw1|||mail.example.com")}), *key);
+    file[flip] = char(file[flip] ^ 0x04);
+    p.writeVault(file);
+    p.start();
+    if (p.gate()) { // the header was whole: the damage shows once the password opens it
+        type(p.gate(), QStringLiteral("master"));
+        clickOk(p.gate());
+    }
+    QCOMPARE(p.fake.programEnd.ends, 1);
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    const QString text = p.fake.messages.boxes[0].text;
+    QVERIFY2(text.startsWith(QStringLiteral("The data file cannot be read")) && text.contains(reason) &&
+                 text.contains(p.vaultPath()),
+             qPrintable(text));
+    QCOMPARE(p.vaultBytes(), file);
 }
 
 QTEST_MAIN(TestGate)

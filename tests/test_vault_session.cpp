@@ -1,5 +1,6 @@
 // The open vault without windows: opening, the master password, each change and its save, and
 // what the session tells a list about its rows.
+#include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultSession.h"
 
@@ -76,6 +77,7 @@ private slots:
     void changesMadeElsewhereAreMerged_data();
     void changesMadeElsewhereAreMerged();
     void reloadFollowsTheFile();
+    void sealedFilesMergeToo();
 };
 
 void TestVaultSession::openingAndThePassword_data()
@@ -389,6 +391,30 @@ void TestVaultSession::reloadFollowsTheFile()
     QCOMPARE(refused.count(), 1);
     QCOMPARE(rows(session), lettered(QStringLiteral("A C X")));
     QCOMPARE(readFile(path), other);
+}
+
+void TestVaultSession::sealedFilesMergeToo()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    const QString master = QStringLiteral("master");
+    const auto sealedWith = [&](const QString& letters) {
+        const sealedformat::KeyPtr key = sealedformat::newKey(master, sealedformat::minimumParams()).value;
+        return sealedformat::seal(vaultformat::fullVault(master, lettered(letters)), *key);
+    };
+    writeFile(path, sealedWith(QStringLiteral("A B C")));
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(master) == VaultSession::Unlock::Unlocked);
+    QVERIFY(session.sealed());
+    // Sealed again elsewhere, under a salt of its own, with one more entry.
+    replaceElsewhere(path, sealedWith(QStringLiteral("A B C X")));
+    const VaultSession::Saved saved = session.add(lettered(QStringLiteral("D")).front());
+    QVERIFY2(saved.ok, qPrintable(saved.reason));
+    QVERIFY(saved.merged);
+    const sealedformat::Opened opened = sealedformat::open(readFile(path), master);
+    QCOMPARE(opened.status, sealedformat::Status::Opened);
+    QCOMPARE(opened.classic, vaultformat::fullVault(master, lettered(QStringLiteral("A B C X D"))));
 }
 
 QTEST_GUILESS_MAIN(TestVaultSession)

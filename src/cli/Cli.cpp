@@ -31,6 +31,8 @@ QString helpText()
         "  export                   all entries as CSV on standard output           keyhaven-cli export > entries.csv\n"
         "  import FILE              adds the entries of a CSV file                  keyhaven-cli import passwords.csv\n"
         "  info                     the file, its format and its number of entries  keyhaven-cli info\n"
+        "  seal                     seals the file: only the master password opens it   keyhaven-cli seal\n"
+        "  unseal                   turns a sealed file back into a classic one     keyhaven-cli unseal\n"
         "\n"
         "Exit status: 0 done; 1 bad usage or input; 2 wrong master password; 3 the file cannot be read or\n"
         "written, or a running Keyhaven holds it.\n");
@@ -79,8 +81,9 @@ public:
         for (const auto& f : fields) {
             const QString problem = vaultformat::problemWithField(*f.text, f.isLocation);
             if (!problem.isEmpty())
-                return fail(BadInput,
-                            QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem));
+                return fail(
+                    BadInput,
+                    QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem));
         }
         return Done;
     }
@@ -138,18 +141,20 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
     if (path.isNull())
         path = vaultstorage::vaultPath(programFolder);
     const QString command = words.takeFirst();
-    static const QStringList kCommands = {QStringLiteral("list"), QStringLiteral("show"),   QStringLiteral("add"),
-                                          QStringLiteral("edit"), QStringLiteral("rm"),     QStringLiteral("export"),
-                                          QStringLiteral("import"), QStringLiteral("info")};
+    static const QStringList kCommands = {QStringLiteral("list"),   QStringLiteral("show"), QStringLiteral("add"),
+                                          QStringLiteral("edit"),   QStringLiteral("rm"),   QStringLiteral("export"),
+                                          QStringLiteral("import"), QStringLiteral("info"), QStringLiteral("seal"),
+                                          QStringLiteral("unseal")};
     if (!kCommands.contains(command))
         return r.fail(BadInput, QStringLiteral("no command \"%1\"; see keyhaven-cli --help").arg(command));
     const QString username = option(words, QStringLiteral("--username"), &bad);
     const QString location = option(words, QStringLiteral("--location"), &bad);
     const bool newPassword = words.removeAll(QStringLiteral("--password")) > 0;
-    const qsizetype operands = (command == QLatin1String("list") || command == QLatin1String("export") ||
-                                command == QLatin1String("info") || command == QLatin1String("add"))
-                                   ? 0
-                                   : 1;
+    const qsizetype operands =
+        (command == QLatin1String("list") || command == QLatin1String("export") || command == QLatin1String("info") ||
+         command == QLatin1String("add") || command == QLatin1String("seal") || command == QLatin1String("unseal"))
+            ? 0
+            : 1;
     if (bad || words.size() != operands || (newPassword && command != QLatin1String("edit")) ||
         (!username.isNull() && command != QLatin1String("add") && command != QLatin1String("edit")) ||
         (command == QLatin1String("add") && username.isNull()))
@@ -160,21 +165,27 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
         return r.fail(FileProblem, QStringLiteral("there is no data file at %1").arg(QDir::toNativeSeparators(path)));
     VaultLock lock;
     if (!lock.tryAcquire(path))
-        return r.fail(FileProblem, lock.heldByOther()
-                                       ? QStringLiteral("a running Keyhaven holds %1").arg(QDir::toNativeSeparators(path))
-                                       : QStringLiteral("its lock file cannot be created: %1")
-                                             .arg(QDir::toNativeSeparators(lock.path())));
+        return r.fail(
+            FileProblem,
+            lock.heldByOther()
+                ? QStringLiteral("a running Keyhaven holds %1").arg(QDir::toNativeSeparators(path))
+                : QStringLiteral("its lock file cannot be created: %1").arg(QDir::toNativeSeparators(lock.path())));
     VaultSession vault(path);
     const VaultSession::Opened opened = vault.open();
     if (!opened.ok)
-        return r.fail(FileProblem, QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), opened.reason));
+        return r.fail(FileProblem,
+                      QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), opened.reason));
     if (vault.needsNewPassword())
         return r.fail(BadInput, QStringLiteral("%1 has no master password yet: start Keyhaven once to create it")
                                     .arg(QDir::toNativeSeparators(path)));
     const ResultWith<QString> master = secrets.read(QStringLiteral("Master password: "));
     if (!master.ok)
         return r.fail(BadInput, master.reason);
-    if (vault.unlock(master.value) != VaultSession::Unlock::Unlocked)
+    const VaultSession::Unlock unlocked = vault.unlock(master.value);
+    if (unlocked == VaultSession::Unlock::Damaged)
+        return r.fail(FileProblem,
+                      QStringLiteral("%1 cannot be read: %2").arg(QDir::toNativeSeparators(path), vault.damage()));
+    if (unlocked != VaultSession::Unlock::Unlocked)
         return r.fail(WrongPassword, QStringLiteral("wrong master password"));
     const EntryStore& rows = vault.entries();
 
@@ -185,9 +196,22 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
         return Done;
     }
     if (command == QLatin1String("info")) {
-        r.say(QStringLiteral("File: %1\nFormat: classic\nEntries: %2\n")
-                  .arg(QDir::toNativeSeparators(path), QString::number(rows.count())));
+        const sealedformat::Params p = vault.sealParams();
+        const QString format = vault.sealed()
+                                   ? QStringLiteral("sealed (key derivation Argon2id, %1 passes, %2 MiB)")
+                                         .arg(QString::number(p.passes), QString::number(p.memoryBytes >> 20))
+                                   : QStringLiteral("classic");
+        r.say(QStringLiteral("File: %1\nFormat: %2\nEntries: %3\n")
+                  .arg(QDir::toNativeSeparators(path), format, QString::number(rows.count())));
         return Done;
+    }
+    if (command == QLatin1String("seal") || command == QLatin1String("unseal")) {
+        const bool seal = command == QLatin1String("seal");
+        if (vault.sealed() == seal) {
+            r.say(seal ? QStringLiteral("already sealed\n") : QStringLiteral("already classic\n"));
+            return Done;
+        }
+        return r.saved(vault.setSealed(seal), seal ? QStringLiteral("sealed") : QStringLiteral("unsealed"));
     }
     if (command == QLatin1String("export")) {
         std::vector<QStringList> records{importcsv::header()};
@@ -222,8 +246,8 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
         return status;
     const Entry before = rows.at(at);
     if (command == QLatin1String("show")) {
-        r.say(QStringLiteral("Username: %1\nPassword: %2\nUsed At: %3\n").arg(before.username, before.password,
-                                                                            before.location));
+        r.say(QStringLiteral("Username: %1\nPassword: %2\nUsed At: %3\n")
+                  .arg(before.username, before.password, before.location));
         return Done;
     }
     if (command == QLatin1String("rm"))

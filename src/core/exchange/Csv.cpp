@@ -1,5 +1,7 @@
 #include "core/exchange/Csv.h"
 
+#include <QStringDecoder>
+
 namespace csv {
 
 std::vector<Record> read(QByteArrayView utf8)
@@ -11,10 +13,14 @@ std::vector<Record> read(QByteArrayView utf8)
     Record record;
     int line = 1;
     record.line = line;
-    bool quoted = false;    // inside a quoted field
-    bool anything = false;  // the record has begun
+    bool quoted = false;   // inside a quoted field
+    bool anything = false; // the record has begun
+    // A field's text as it is, a U+FEFF at its start included: only the file's first bytes are a
+    // byte-order mark.
+    QStringDecoder decode(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const auto endField = [&] {
-        record.fields.append(QString::fromUtf8(field));
+        record.fields.append(decode(field));
         field.clear();
     };
     const auto endRecord = [&] {
@@ -73,8 +79,8 @@ QByteArray write(const std::vector<QStringList>& records)
                 out += ',';
             const QByteArray text = record[i].toUtf8();
             // Quoted when it holds what would end it, or blanks a reader might trim.
-            const bool quote = text.contains(',') || text.contains('"') || text.contains('\n') ||
-                               text.contains('\r') || text.startsWith(' ') || text.endsWith(' ');
+            const bool quote = text.contains(',') || text.contains('"') || text.contains('\n') || text.contains('\r') ||
+                               text.startsWith(' ') || text.endsWith(' ') || text.startsWith("\xEF\xBB\xBF");
             if (quote) {
                 QByteArray doubled = text;
                 doubled.replace("\"", "\"\"");

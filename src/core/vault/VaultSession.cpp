@@ -124,7 +124,17 @@ VaultSession::Opened VaultSession::open()
         state.hash = hashOf(read.value);
         m_known = state;
         m_fileBytes = std::move(read.value);
-        m_storedPassword = vaultformat::firstLine(m_fileBytes);
+        m_openedSealed = sealedformat::isSealed(m_fileBytes);
+        if (m_openedSealed) {
+            // Its header says whether it can be opened at all, before any password is asked.
+            const ResultWith<sealedformat::Header> header = sealedformat::readHeader(m_fileBytes);
+            if (!header.ok) {
+                opened.ok = false;
+                opened.reason = header.reason;
+            }
+        } else {
+            m_storedPassword = vaultformat::firstLine(m_fileBytes);
+        }
     }
     return opened;
 }
@@ -148,10 +158,27 @@ void VaultSession::resetRows(const std::vector<Entry>& entries)
 
 VaultSession::Unlock VaultSession::unlock(const QString& typed, Loaded* loaded)
 {
-    if (m_storedPassword.isEmpty() || typed != m_storedPassword)
-        return Unlock::WrongPassword;
+    QByteArray classic;
+    if (m_openedSealed) {
+        // Right when the file opens with it and its first line is it.
+        sealedformat::Opened opened = sealedformat::open(m_fileBytes, typed);
+        if (opened.status == sealedformat::Status::Damaged) {
+            m_damage = opened.reason;
+            return Unlock::Damaged;
+        }
+        if (opened.status == sealedformat::Status::WrongPassword || typed.isEmpty() ||
+            vaultformat::firstLine(opened.classic) != typed)
+            return Unlock::WrongPassword;
+        m_key = opened.key;
+        m_storedPassword = typed;
+        classic = std::move(opened.classic);
+    } else {
+        if (m_storedPassword.isEmpty() || typed != m_storedPassword)
+            return Unlock::WrongPassword;
+        classic = std::move(m_fileBytes);
+    }
     m_master = m_storedPassword;
-    const Loaded found = load(std::move(m_fileBytes));
+    const Loaded found = load(std::move(classic));
     m_fileBytes.clear();
     if (loaded)
         *loaded = found;
@@ -238,6 +265,54 @@ VaultSession::Saved VaultSession::save()
     return commit(-1);
 }
 
+VaultSession::Saved VaultSession::setSealed(bool on, sealedformat::Params params)
+{
+    if (on) {
+        const ResultWith<sealedformat::KeyPtr> key = sealedformat::newKey(m_master, params);
+        if (!key.ok) {
+            Saved failed;
+            failed.ok = false;
+            failed.reason = key.reason;
+            return failed;
+        }
+        m_key = key.value;
+    } else {
+        m_key.reset();
+    }
+    return commit(-1);
+}
+
+QByteArray VaultSession::fileBytes() const
+{
+    const QByteArray classic = vaultfile::fileFor(m_master, m_store);
+    return m_key ? sealedformat::seal(classic, *m_key) : classic;
+}
+
+ResultWith<QByteArray> VaultSession::classicOf(const ResultWith<QByteArray>& disk) const
+{
+    if (!disk.ok || !sealedformat::isSealed(disk.value))
+        return disk;
+    const ResultWith<sealedformat::Header> header = sealedformat::readHeader(disk.value);
+    if (!header.ok)
+        return {Result::failure(header.reason)};
+    // Sealed again elsewhere, under a salt of its own: its key is derived anew.
+    sealedformat::KeyPtr key = m_key;
+    if (!key || !sealedformat::keyMatches(*key, header.value)) {
+        const ResultWith<sealedformat::KeyPtr> derived = sealedformat::keyFor(m_master, header.value);
+        if (!derived.ok)
+            return {Result::failure(derived.reason)};
+        key = derived.value;
+    }
+    const sealedformat::Opened opened = sealedformat::openWithKey(disk.value, key);
+    if (opened.status == sealedformat::Status::WrongPassword)
+        return {Result::failure(QStringLiteral("it does not open with this master password"))};
+    if (opened.status == sealedformat::Status::Damaged)
+        return {Result::failure(opened.reason)};
+    ResultWith<QByteArray> classic;
+    classic.value = opened.classic;
+    return classic;
+}
+
 bool VaultSession::hasUnsavedChanges() const
 {
     return std::any_of(m_pending.begin(), m_pending.end(),
@@ -261,24 +336,25 @@ VaultSession::Saved VaultSession::commit(int row)
             expected.hash = disk.ok ? hashOf(disk.value) : QByteArray();
             if (!disk.ok || expected.hash != m_known.hash) {
                 // Changed elsewhere: this run's changes are replayed on the file as it is now.
-                const Result can = vaultmerge::mergeable(disk, disk.value, m_master);
+                const ResultWith<QByteArray> classic = classicOf(disk);
+                const Result can = vaultmerge::mergeable(classic, classic.value, m_master);
                 if (!can.ok) {
                     out.ok = false;
                     out.reason = can.reason;
-                    out.conflictFile = writeConflictFile(vaultfile::fileFor(m_master, m_store));
+                    out.conflictFile = writeConflictFile(fileBytes());
                     if (out.conflictFile.isEmpty())
                         out.reason += QStringLiteral(", and no file could be written beside it");
                     return out;
                 }
                 const vaultmerge::Replayed merged =
-                    vaultmerge::replay(vaultformat::parse(disk.value).entries, m_pending);
+                    vaultmerge::replay(vaultformat::parse(classic.value).entries, m_pending);
                 resetRows(merged.entries);
                 out.row = row < 0 ? -1 : merged.row;
                 out.merged = true;
                 m_known = expected; // the rows now stand on this file, with the changes on top
             }
         }
-        const QByteArray bytes = vaultfile::fileFor(m_master, m_store);
+        const QByteArray bytes = fileBytes();
         bool changedMeanwhile = false;
         const Result written = vaultstorage::saveAtomically(m_path, bytes, [&] {
             changedMeanwhile = !lookAtDisk().sameFileAs(expected);
@@ -351,7 +427,8 @@ void VaultSession::reloadIfChanged()
         m_known = now;
         return;
     }
-    const Result can = vaultmerge::mergeable(disk, disk.value, m_master);
+    const ResultWith<QByteArray> classic = classicOf(disk);
+    const Result can = vaultmerge::mergeable(classic, classic.value, m_master);
     if (!can.ok) {
         // Left alone, and said once for each state of the file.
         if (!now.sameFileAs(m_refused)) {
@@ -360,7 +437,7 @@ void VaultSession::reloadIfChanged()
         }
         return;
     }
-    const vaultmerge::Replayed reread = vaultmerge::replay(vaultformat::parse(disk.value).entries, m_pending);
+    const vaultmerge::Replayed reread = vaultmerge::replay(vaultformat::parse(classic.value).entries, m_pending);
     resetRows(reread.entries);
     m_known = now;
     emit reloaded(m_store.count());

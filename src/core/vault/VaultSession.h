@@ -2,6 +2,7 @@
 #include "core/platform/Result.h"
 #include "core/vault/Entry.h"
 #include "core/vault/EntryStore.h"
+#include "core/vault/SealedFormat.h"
 #include "core/vault/VaultMerge.h"
 
 #include <QByteArray>
@@ -35,16 +36,18 @@ public:
     };
     Opened open();
     // Line 1 of the file is empty: the master password is still to be created.
-    bool needsNewPassword() const { return m_storedPassword.isEmpty(); }
+    bool needsNewPassword() const { return !m_openedSealed && m_storedPassword.isEmpty(); }
 
     // What a reading found.
     struct Loaded {
         int entries = 0;
         int damagedLines = 0;
     };
-    // With the master password, the entries of the file read at open() become the rows.
-    enum class Unlock { Unlocked, WrongPassword };
+    // With the master password, the entries of the file read at open() become the rows. A sealed
+    // file that opens with no password, because it was changed, is Damaged (damage() says how).
+    enum class Unlock { Unlocked, WrongPassword, Damaged };
     Unlock unlock(const QString& typed, Loaded* loaded = nullptr);
+    const QString& damage() const { return m_damage; }
     bool unlocked() const { return !m_master.isEmpty(); }
 
     // How a save went. merged: the file had changed elsewhere, and the changes were replayed on
@@ -77,6 +80,12 @@ public:
     // Sorting is saved with the next change.
     void sort(bool sorted, int column, Qt::SortOrder order);
     Saved save();
+    // Whether the file is sealed: only the master password opens it. Sealing and unsealing save
+    // at once; unsealed, the file is exactly what a classic save writes.
+    bool sealed() const { return m_key != nullptr; }
+    sealedformat::Params sealParams() const { return m_key ? m_key->params() : sealedformat::Params{}; }
+    Saved setSealed(bool on, sealedformat::Params params = sealedformat::defaultParams());
+
     // Whether a change is still to be saved (a sort alone does not count).
     bool hasUnsavedChanges() const;
 
@@ -121,6 +130,11 @@ private:
     DiskState lookAtDisk() const;
     static QByteArray hashOf(const QByteArray& bytes);
     Loaded load(QByteArray bytes);
+    // The file as this run writes it: the classic bytes, sealed when the file is.
+    QByteArray fileBytes() const;
+    // A file read from disk as classic bytes: a sealed one opened with this run's key or master
+    // password. Fails when it cannot be opened so.
+    ResultWith<QByteArray> classicOf(const ResultWith<QByteArray>& disk) const;
     void resetRows(const std::vector<Entry>& entries);
     Saved commit(int row);
     Result writeOver(const QByteArray& bytes, const DiskState& expected);
@@ -131,6 +145,9 @@ private:
     QString m_storedPassword;
     QString m_master;
     EntryStore m_store;
+    bool m_openedSealed = false;
+    sealedformat::KeyPtr m_key; // while the file is sealed
+    QString m_damage;
     std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
     DiskState m_known;                         // the file as this run last read or wrote it
     DiskState m_refused;                       // the last state of the file that could not be reloaded

@@ -171,10 +171,16 @@ void FrmPass::createOk()
 void FrmPass::verifyOk()
 {
     VaultSession::Loaded loaded;
-    if (m_ctx.vault.unlock(m_txtPass->text(), &loaded) == VaultSession::Unlock::Unlocked) {
+    const VaultSession::Unlock result = m_ctx.vault.unlock(m_txtPass->text(), &loaded);
+    if (result == VaultSession::Unlock::Unlocked) {
         m_accepted = true;
         m_timer1.stop();
         emit unlocked(loaded);
+        return;
+    }
+    if (result == VaultSession::Unlock::Damaged) {
+        m_timer1.stop();
+        emit damaged(m_ctx.vault.damage());
         return;
     }
     const auto answer =

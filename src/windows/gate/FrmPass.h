@@ -26,6 +26,8 @@ signals:
     void hideMainWindow();
     // The vault is unlocked with the password typed, and its entries loaded.
     void unlocked(const VaultSession::Loaded& loaded);
+    // The file opened with the password typed, but its contents were changed: it cannot be read.
+    void damaged(const QString& reason);
     // A new master password was typed twice; the vault is still to create it.
     void passwordChosen(const QString& password);
     void unloaded();

@@ -45,6 +45,8 @@ inline void centreOnFirstShow(QWidget* window)
 {
     if (window->property("placed").toBool() || QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
         return;
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return; // it fills the screen: moving it would only take that back
     window->setProperty("placed", true);
     if (const QScreen* screen = window->screen()) {
         QRect frame = window->frameGeometry();

@@ -119,6 +119,8 @@ void Program::ShowPasswordGate(bool createMode)
                 windows.form1->hide();
         });
         connect(gate, &FrmPass::unlocked, this, &Program::LoadVaultEntries);
+        connect(gate, &FrmPass::damaged, this,
+                [this](const QString& reason) { reportUnreadable(reason, QStringLiteral("read")); });
         connect(gate, &FrmPass::passwordChosen, this, &Program::SaveNewPassword);
         return gate;
     }));
