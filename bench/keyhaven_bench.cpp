@@ -328,7 +328,7 @@ void SealedLoad(benchmark::State& state, int count)
         auto store = std::make_unique<EntryStore>();
         paired.time([&] {
             ResultWith<QByteArray> bytes = vaultstorage::readAll(sealed);
-            sealedformat::Opened opened = sealedformat::openWithKey(bytes.value, key);
+            sealedformat::Opened opened = sealedformat::openWithKey(std::move(bytes.value), key);
             if (opened.status != sealedformat::Status::Opened)
                 qFatal("the sealed file does not open");
             store->replaceAll(vaultformat::readLines(std::move(opened.classic)));

@@ -30,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArrayView rest(reinterpret_cast<const char*>(data) + 1, static_cast<qsizetype>(size - 1));
     if (data[0] % 2 == 0) {
         sealedformat::readHeader(rest);
-        sealedformat::openWithKey(rest, fixedKey());
+        sealedformat::openWithKey(rest.toByteArray(), fixedKey());
         return 0;
     }
-    QByteArray sealed = sealedformat::seal(rest, *fixedKey());
+    QByteArray sealed = sealedformat::seal(rest.toByteArray(), *fixedKey());
     const sealedformat::Opened whole = sealedformat::openWithKey(sealed, fixedKey());
     if (whole.status != sealedformat::Status::Opened || whole.classic != rest)
         std::abort();

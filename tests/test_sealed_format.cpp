@@ -10,9 +10,9 @@ using namespace sealedformat;
 namespace {
 
 const QString kMaster = QStringLiteral("correct horse");
-const std::vector<Entry> kEntries = {{QStringLiteral("alice@example.com"), QStringLiteral("Tr0ub4dor&3"),
-                                      QStringLiteral("https://mail.example.com/")},
-                                     {QStringLiteral("bob"), QStringLiteral("hunter2 hunter2"), QString()}};
+const std::vector<Entry> kEntries = {
+    {QStringLiteral("alice@example.com"), QStringLiteral("Tr0ub4dor&3"), QStringLiteral("https://mail.example.com/")},
+    {QStringLiteral("bob"), QStringLiteral("hunter2 hunter2"), QString()}};
 
 // One key for the whole test, at the least cost a file may ask for.
 const Key& testKey()
@@ -96,10 +96,10 @@ void TestSealedFormat::damagedFiles_data()
     QTest::newRow("ciphertext") << flipped(sealed, kHeaderBytes + 3) << contents;
     QTest::newRow("tag") << flipped(sealed, sealed.size() - 2) << contents;
     // Parameters out of bounds are refused before any key is made, whatever the digest says.
-    QTest::newRow("passes below the least") << withNumber(sealed, 10, 1)
-                                            << "the sealed file asks for a key derivation out of bounds";
-    QTest::newRow("memory beyond the most") << withNumber(sealed, 18, quint64(64) << 30)
-                                            << "the sealed file asks for a key derivation out of bounds";
+    QTest::newRow("passes below the least")
+        << withNumber(sealed, 10, 1) << "the sealed file asks for a key derivation out of bounds";
+    QTest::newRow("memory beyond the most")
+        << withNumber(sealed, 18, quint64(64) << 30) << "the sealed file asks for a key derivation out of bounds";
 }
 
 void TestSealedFormat::damagedFiles()

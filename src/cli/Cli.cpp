@@ -117,7 +117,7 @@ QString option(QStringList& words, const QString& name, bool* bad)
         *bad = true;
         return {};
     }
-    const QString value = words[at + 1];
+    QString value = words[at + 1];
     words.remove(at, 2);
     return value;
 }

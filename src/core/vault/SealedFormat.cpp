@@ -170,11 +170,11 @@ ResultWith<KeyPtr> keyFor(const QString& password, const Header& header)
 bool keyMatches(const Key& key, const Header& header)
 {
     return key.params() == header.params && key.salt() == header.salt &&
-           sodium_memcmp(checkOf(KeyMaker::check(key)).constData(), header.keyCheck.constData(),
-                         size_t(kCheckBytes)) == 0;
+           sodium_memcmp(checkOf(KeyMaker::check(key)).constData(), header.keyCheck.constData(), size_t(kCheckBytes)) ==
+               0;
 }
 
-Opened openWithKey(QByteArrayView file, const KeyPtr& key)
+Opened openWithKey(QByteArray file, const KeyPtr& key)
 {
     Opened out;
     const ResultWith<Header> header = readHeader(file);
@@ -186,25 +186,25 @@ Opened openWithKey(QByteArrayView file, const KeyPtr& key)
         out.status = Status::WrongPassword;
         return out;
     }
-    const QByteArrayView sealed = file.sliced(kHeaderBytes);
-    out.classic.resize(sealed.size() - kTagBytes);
+    // Decrypted where it lies, then moved to the front of the same buffer.
+    auto* data = reinterpret_cast<unsigned char*>(file.data());
+    unsigned char* sealed = data + kHeaderBytes;
     unsigned long long length = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(
-            reinterpret_cast<unsigned char*>(out.classic.data()), &length, nullptr,
-            reinterpret_cast<const unsigned char*>(sealed.data()), size_t(sealed.size()),
-            reinterpret_cast<const unsigned char*>(file.data()), size_t(kHeaderBytes),
+            sealed, &length, nullptr, sealed, size_t(file.size() - kHeaderBytes), data, size_t(kHeaderBytes),
             reinterpret_cast<const unsigned char*>(header.value.nonce.constData()), KeyMaker::encryption(*key)) != 0) {
-        out.classic.clear();
         out.reason = QStringLiteral("the sealed file is damaged: its contents do not match its seal");
         return out;
     }
-    out.classic.resize(qsizetype(length));
+    std::memmove(data, sealed, size_t(length));
+    file.truncate(qsizetype(length));
+    out.classic = std::move(file);
     out.status = Status::Opened;
     out.key = key;
     return out;
 }
 
-Opened open(QByteArrayView file, const QString& password)
+Opened open(QByteArray file, const QString& password)
 {
     const ResultWith<Header> header = readHeader(file);
     if (!header.ok) {
@@ -218,24 +218,26 @@ Opened open(QByteArrayView file, const QString& password)
         out.reason = key.reason;
         return out;
     }
-    return openWithKey(file, key.value);
+    return openWithKey(std::move(file), key.value);
 }
 
-QByteArray seal(QByteArrayView classic, const Key& key)
+QByteArray seal(QByteArray classic, const Key& key)
 {
     QByteArray nonce(kNonceBytes, '\0');
     randombytes_buf(nonce.data(), size_t(kNonceBytes));
-    QByteArray out = headerBytes(key.params(), key.salt(), checkOf(KeyMaker::check(key)), nonce);
-    const qsizetype headerSize = out.size();
-    out.resize(headerSize + classic.size() + kTagBytes);
-    unsigned long long length = 0;
+    const QByteArray header = headerBytes(key.params(), key.salt(), checkOf(KeyMaker::check(key)), nonce);
+    // Encrypted where it lies, behind room made for the header.
+    const qsizetype length = classic.size();
+    classic.resize(kHeaderBytes + length + kTagBytes);
+    auto* data = reinterpret_cast<unsigned char*>(classic.data());
+    std::memmove(data + kHeaderBytes, data, size_t(length));
+    std::memcpy(data, header.constData(), size_t(kHeaderBytes));
+    unsigned long long sealedLength = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(
-        reinterpret_cast<unsigned char*>(out.data()) + headerSize, &length,
-        reinterpret_cast<const unsigned char*>(classic.data()), size_t(classic.size()),
-        reinterpret_cast<const unsigned char*>(out.constData()), size_t(headerSize), nullptr,
+        data + kHeaderBytes, &sealedLength, data + kHeaderBytes, size_t(length), data, size_t(kHeaderBytes), nullptr,
         reinterpret_cast<const unsigned char*>(nonce.constData()), KeyMaker::encryption(key));
-    out.resize(headerSize + qsizetype(length));
-    return out;
+    classic.truncate(kHeaderBytes + qsizetype(sealedLength));
+    return classic;
 }
 
 } // namespace sealedformat

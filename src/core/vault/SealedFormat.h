@@ -77,12 +77,13 @@ struct Opened {
     KeyPtr key;
     QString reason; // what is damaged
 };
-// Opens a sealed file with its master password.
-Opened open(QByteArrayView file, const QString& password);
+// Opens a sealed file with its master password. The file's own buffer becomes the classic
+// bytes, so that a large file is not held twice.
+Opened open(QByteArray file, const QString& password);
 // Opens it with a key already at hand (a wrong key is a wrong password).
-Opened openWithKey(QByteArrayView file, const KeyPtr& key);
+Opened openWithKey(QByteArray file, const KeyPtr& key);
 
-// The sealed file for these classic bytes, with a fresh nonce.
-QByteArray seal(QByteArrayView classic, const Key& key);
+// The sealed file for these classic bytes, with a fresh nonce, in the classic bytes' buffer.
+QByteArray seal(QByteArray classic, const Key& key);
 
 } // namespace sealedformat

@@ -160,15 +160,25 @@ VaultSession::Unlock VaultSession::unlock(const QString& typed, Loaded* loaded)
 {
     QByteArray classic;
     if (m_openedSealed) {
-        // Right when the file opens with it and its first line is it.
-        sealedformat::Opened opened = sealedformat::open(m_fileBytes, typed);
-        if (opened.status == sealedformat::Status::Damaged) {
-            m_damage = opened.reason;
+        // Right when the key it makes passes the file's key check; then the file must open and
+        // its first line be the password. The file's buffer becomes the classic bytes.
+        const ResultWith<sealedformat::Header> header = sealedformat::readHeader(m_fileBytes);
+        const ResultWith<sealedformat::KeyPtr> key =
+            header.ok ? sealedformat::keyFor(typed, header.value) : ResultWith<sealedformat::KeyPtr>{header};
+        if (!key.ok) {
+            m_damage = key.reason;
             return Unlock::Damaged;
         }
-        if (opened.status == sealedformat::Status::WrongPassword || typed.isEmpty() ||
-            vaultformat::firstLine(opened.classic) != typed)
+        if (typed.isEmpty() || !sealedformat::keyMatches(*key.value, header.value))
             return Unlock::WrongPassword;
+        sealedformat::Opened opened = sealedformat::openWithKey(std::move(m_fileBytes), key.value);
+        m_fileBytes.clear();
+        if (opened.status != sealedformat::Status::Opened || vaultformat::firstLine(opened.classic) != typed) {
+            m_damage = opened.status == sealedformat::Status::Opened
+                           ? QStringLiteral("the sealed file's first line is not its master password")
+                           : opened.reason;
+            return Unlock::Damaged;
+        }
         m_key = opened.key;
         m_storedPassword = typed;
         classic = std::move(opened.classic);
@@ -284,8 +294,8 @@ VaultSession::Saved VaultSession::setSealed(bool on, sealedformat::Params params
 
 QByteArray VaultSession::fileBytes() const
 {
-    const QByteArray classic = vaultfile::fileFor(m_master, m_store);
-    return m_key ? sealedformat::seal(classic, *m_key) : classic;
+    QByteArray classic = vaultfile::fileFor(m_master, m_store);
+    return m_key ? sealedformat::seal(std::move(classic), *m_key) : classic;
 }
 
 ResultWith<QByteArray> VaultSession::classicOf(const ResultWith<QByteArray>& disk) const

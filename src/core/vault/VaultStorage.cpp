@@ -121,11 +121,11 @@ Result saveAtomically(const QString& path, const QByteArray& bytes, const std::f
     if (beforeReplace) {
         // On disk first, so that what is asked is as close to the replacement as it can be.
         if (::fsync(file.handle()) != 0) {
-            const Result failed = failure(QString::fromLocal8Bit(std::strerror(errno)));
+            Result failed = failure(QString::fromLocal8Bit(std::strerror(errno)));
             file.cancelWriting();
             return failed;
         }
-        const Result go = beforeReplace();
+        Result go = beforeReplace();
         if (!go.ok) {
             file.cancelWriting();
             return go;
