@@ -274,6 +274,14 @@ void replaceElsewhere(const QString& path, const QByteArray& bytes)
     QVERIFY(QFile::rename(beside, path));
 }
 
+// The session opened and unlocked on a file of these entries under "master".
+void unlockedOn(VaultSession& session, const std::vector<Entry>& entries)
+{
+    writeFile(session.path(), vaultformat::fullVault(QStringLiteral("master"), entries));
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
+}
+
 } // namespace
 
 void TestVaultSession::changesMadeElsewhereAreMerged_data()
@@ -319,10 +327,8 @@ void TestVaultSession::changesMadeElsewhereAreMerged()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
     const QString master = QStringLiteral("master");
-    writeFile(path, vaultformat::fullVault(master, lettered(QStringLiteral("A B C"))));
     VaultSession session(path);
-    QVERIFY(session.open().ok);
-    QVERIFY(session.unlock(master) == VaultSession::Unlock::Unlocked);
+    unlockedOn(session, lettered(QStringLiteral("A B C")));
 
     const QByteArray other = elsewhere == QLatin1String("other")
                                  ? vaultformat::fullVault(QStringLiteral("other"), lettered(QStringLiteral("A B C")))
@@ -364,10 +370,8 @@ void TestVaultSession::reloadFollowsTheFile()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
     const QString master = QStringLiteral("master");
-    writeFile(path, vaultformat::fullVault(master, lettered(QStringLiteral("A B C"))));
     VaultSession session(path);
-    QVERIFY(session.open().ok);
-    QVERIFY(session.unlock(master) == VaultSession::Unlock::Unlocked);
+    unlockedOn(session, lettered(QStringLiteral("A B C")));
     QSignalSpy reloaded(&session, &VaultSession::reloaded);
     QSignalSpy refused(&session, &VaultSession::notReloaded);
     session.watch();
