@@ -8,8 +8,9 @@ what="${1:-tests}"
 shift || true
 # qt6-base-private-dev: ending the program hands the clipboard over through Qt's platform layer.
 # libsodium-dev, pkg-config: the sealed data file's key derivation and encryption.
+# libicu-dev: sorting the list by collation keys of the library Qt collates with.
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev fonts-dejavu-core
-          libsodium-dev)
+          libsodium-dev libicu-dev)
 if [ "$what" = "tests" ]; then
   # Benchmark, fuzzers and sanitizers, format and static checks, and a virtual X display with a
   # clipboard manager for the clipboard test.
