@@ -103,6 +103,18 @@ void TestCli::commands_data()
                                        << QByteArray()
                                        << std::vector<Entry>{{"ann", "new pw", "mail.example.com"}, kBob};
     QTest::newRow("rm") << QStringList{"rm", "1"} << master << 0 << QByteArray() << std::vector<Entry>{kBob};
+    // A file from elsewhere may hold control characters: the terminal is shown their pictures.
+    const Entry steering{QStringLiteral("\x1b]0;owned\x07"
+                                        "ann"),
+                         QStringLiteral("p\x1b[2Jw"), QStringLiteral("a\tb\r")};
+    QTest::newRow("list control characters")
+        << QStringList{"list"} << master << 0 << QStringLiteral("1\t\u241b]0;owned\u2407ann\ta\u2409b\u240d\n").toUtf8()
+        << std::vector<Entry>{steering};
+    QTest::newRow("show control characters")
+        << QStringList{"show", "1"} << master << 0
+        << QStringLiteral("Username: \u241b]0;owned\u2407ann\nPassword: p\u241b[2Jw\nUsed At: a\u2409b\u240d\n")
+               .toUtf8()
+        << std::vector<Entry>{steering};
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << master << 1 << QByteArray() << start;
     QTest::newRow("password on the command line")
         << QStringList{"add", "--username", "x", "--password", "pw"} << master << 1 << QByteArray() << start;
@@ -117,7 +129,9 @@ void TestCli::commands()
     QFETCH(std::vector<Entry>, after);
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
-    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn, kBob}));
+    const bool steering = QByteArray(QTest::currentDataTag()).endsWith("control characters");
+    writeBytes(file,
+               vaultformat::fullVault(QStringLiteral("master"), steering ? after : std::vector<Entry>{kAnn, kBob}));
     const QByteArray before = bytesOf(file);
     const Ran ran = runCli(file, args, input);
     QVERIFY2(ran.status == status, ran.err.constData());

@@ -50,17 +50,18 @@ std::vector<int> comparedOrder(const QCollator& collator, const QStringList& tex
 QString randomText(QRandomGenerator& rng, const QStringList& pool)
 {
     static const QString pieces[] = {
-        QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("c"), QStringLiteral("ch"), QStringLiteral("CH"),
-        QStringLiteral("h"), QStringLiteral("z"), QStringLiteral("aa"), QStringLiteral("ll"), QStringLiteral("i"),
-        QStringLiteral("I"), QStringLiteral("y"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("9"),
-        QStringLiteral("10"), QStringLiteral(" "), QStringLiteral("  "), QStringLiteral("-"), QStringLiteral("_"),
-        QStringLiteral("."), QStringLiteral("/"), QStringLiteral(":"), QStringLiteral("'"), QStringLiteral("|"),
-        QStringLiteral("@"), QStringLiteral("\u00e9"), QStringLiteral("e\u0301"), QStringLiteral("\u00c9"),
-        QStringLiteral("\u00df"), QStringLiteral("ss"), QStringLiteral("\u00e5"), QStringLiteral("\u00e4"),
-        QStringLiteral("\u00f6"), QStringLiteral("\u00f8"), QStringLiteral("\u00e6"), QStringLiteral("\u0153"),
-        QStringLiteral("\u00f1"), QStringLiteral("\u010d"), QStringLiteral("\u0131"), QStringLiteral("\u0130"),
-        QStringLiteral("\u20ac"), QStringLiteral("\u00a0"), QStringLiteral("\u0001"), QStringLiteral("\u00ad"),
-        QStringLiteral("\u65e5"), QStringLiteral("\u30ab"),
+        QStringLiteral("a"),      QStringLiteral("B"),      QStringLiteral("c"),      QStringLiteral("ch"),
+        QStringLiteral("CH"),     QStringLiteral("h"),      QStringLiteral("z"),      QStringLiteral("aa"),
+        QStringLiteral("ll"),     QStringLiteral("i"),      QStringLiteral("I"),      QStringLiteral("y"),
+        QStringLiteral("0"),      QStringLiteral("1"),      QStringLiteral("9"),      QStringLiteral("10"),
+        QStringLiteral(" "),      QStringLiteral("  "),     QStringLiteral("-"),      QStringLiteral("_"),
+        QStringLiteral("."),      QStringLiteral("/"),      QStringLiteral(":"),      QStringLiteral("'"),
+        QStringLiteral("|"),      QStringLiteral("@"),      QStringLiteral("\u00e9"), QStringLiteral("e\u0301"),
+        QStringLiteral("\u00c9"), QStringLiteral("\u00df"), QStringLiteral("ss"),     QStringLiteral("\u00e5"),
+        QStringLiteral("\u00e4"), QStringLiteral("\u00f6"), QStringLiteral("\u00f8"), QStringLiteral("\u00e6"),
+        QStringLiteral("\u0153"), QStringLiteral("\u00f1"), QStringLiteral("\u010d"), QStringLiteral("\u0131"),
+        QStringLiteral("\u0130"), QStringLiteral("\u20ac"), QStringLiteral("\u00a0"), QStringLiteral("\u0001"),
+        QStringLiteral("\u00ad"), QStringLiteral("\u65e5"), QStringLiteral("\u30ab"),
     };
     switch (rng.bounded(12)) {
     case 0: return {};
@@ -81,8 +82,9 @@ QStringList randomTexts(int count, quint32 seed)
     // Texts alike for longer than the keys' first pieces, to be told apart late or not at all.
     const QString longStart = QStringLiteral("https://www.example.org/").repeated(4);
     const QStringList pool = {longStart + QStringLiteral("a"), longStart + QStringLiteral("A"),
-                              longStart + QStringLiteral("b"), longStart, QStringLiteral("abc"),
-                              QStringLiteral("ABC"), QStringLiteral("a-b"), QStringLiteral("ab")};
+                              longStart + QStringLiteral("b"), longStart,
+                              QStringLiteral("abc"),           QStringLiteral("ABC"),
+                              QStringLiteral("a-b"),           QStringLiteral("ab")};
     QStringList texts;
     texts.reserve(count);
     for (int i = 0; i < count; ++i)

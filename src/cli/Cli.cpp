@@ -40,6 +40,27 @@ QString helpText()
 
 namespace {
 
+// An entry's text for a terminal: a data file from elsewhere may hold control characters that
+// would move the cursor, retitle the window or answer back. They show as their pictures; export
+// gives the exact text.
+QString shown(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20)
+            out += QChar(char16_t(0x2400 + u)); // the control pictures block
+        else if (u == 0x7F)
+            out += QChar(char16_t(0x2421));
+        else if (u >= 0x80 && u < 0xA0)
+            out += QChar(char16_t(0xFFFD));
+        else
+            out += c;
+    }
+    return out;
+}
+
 class Run {
 public:
     Run(SecretInput& secrets, QIODevice& out, QIODevice& err) : m_secrets(secrets), m_out(out), m_err(err) {}
@@ -192,7 +213,8 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
     int status = Done;
     if (command == QLatin1String("list")) {
         for (int i = 0; i < rows.count(); ++i)
-            r.say(QStringLiteral("%1\t%2\t%3\n").arg(QString::number(i + 1), rows.field(i, 0), rows.field(i, 2)));
+            r.say(QStringLiteral("%1\t%2\t%3\n")
+                      .arg(QString::number(i + 1), shown(rows.field(i, 0)), shown(rows.field(i, 2))));
         return Done;
     }
     if (command == QLatin1String("info")) {
@@ -247,7 +269,7 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
     const Entry before = rows.at(at);
     if (command == QLatin1String("show")) {
         r.say(QStringLiteral("Username: %1\nPassword: %2\nUsed At: %3\n")
-                  .arg(before.username, before.password, before.location));
+                  .arg(shown(before.username), shown(before.password), shown(before.location)));
         return Done;
     }
     if (command == QLatin1String("rm"))

@@ -191,7 +191,7 @@ private:
             for (int row = begin; row < end && allShare.load(std::memory_order_relaxed); ++row) {
                 const qsizetype size = keyOf(row, worker);
                 if (m_skipped > 0 && (size <= m_skipped || std::memcmp(worker.key.data(), m_start.data(),
-                                                                      static_cast<size_t>(m_skipped)) != 0)) {
+                                                                       static_cast<size_t>(m_skipped)) != 0)) {
                     allShare = false;
                     return;
                 }
@@ -237,11 +237,11 @@ private:
         const auto compare = [&](const Record& a, const Record& b) {
             m_textOf(a.row(), worker.text);
             m_textOf(b.row(), worker.other);
-            const UCollationResult c = ucol_strcoll(
-                worker.collator.get(), reinterpret_cast<const UChar*>(worker.text.constData()),
-                static_cast<int32_t>(std::min<qsizetype>(worker.text.size(), INT_MAX)),
-                reinterpret_cast<const UChar*>(worker.other.constData()),
-                static_cast<int32_t>(std::min<qsizetype>(worker.other.size(), INT_MAX)));
+            const UCollationResult c =
+                ucol_strcoll(worker.collator.get(), reinterpret_cast<const UChar*>(worker.text.constData()),
+                             static_cast<int32_t>(std::min<qsizetype>(worker.text.size(), INT_MAX)),
+                             reinterpret_cast<const UChar*>(worker.other.constData()),
+                             static_cast<int32_t>(std::min<qsizetype>(worker.other.size(), INT_MAX)));
             return m_descending ? c == UCOL_GREATER : c == UCOL_LESS;
         };
         std::stable_sort(m_records.begin() + run.begin, m_records.begin() + run.end, compare);
