@@ -100,6 +100,7 @@ class TestSortOrder : public QObject {
 private slots:
     void keysOrderAsComparing_data();
     void keysOrderAsComparing();
+    void listSortsAsComparing_data();
     void listSortsAsComparing();
 };
 
@@ -146,15 +147,24 @@ void TestSortOrder::keysOrderAsComparing()
     }
 }
 
-// The list itself, on its stored text: every column in both directions, the order as compared.
+// The list itself, on its stored text: every column in both directions, the order as compared,
+// for a short list and one long enough to be sorted by keys.
+void TestSortOrder::listSortsAsComparing_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::newRow("short") << 500;
+    QTest::newRow("long") << 12000;
+}
+
 void TestSortOrder::listSortsAsComparing()
 {
+    QFETCH(int, count);
     QLocale::setDefault(QLocale(QStringLiteral("sv_SE")));
     QRandomGenerator rng(7);
     std::vector<Entry> entries;
     QStringList columns[3];
     const QString chars = QStringLiteral("aAbBzZ\u00e5\u00c5\u00e4\u00f6 -_.019|\u00e9\u00df\u20ac");
-    for (int i = 0; i < 2000; ++i) {
+    while (int(entries.size()) < count) {
         Entry e;
         for (QString* field : {&e.username, &e.password, &e.location})
             for (int n = rng.bounded(6); n > 0; --n)

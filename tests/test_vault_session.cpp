@@ -72,6 +72,7 @@ private slots:
     void openingAndThePassword();
     void fileThatCannotBeOpened();
     void changesAreSavedAtOnceAndReported();
+    void sortedListSavesAsShownAgainAndAgain();
     void replaceOfAGoneEntryAddsIt();
     void failedSaveKeepsTheChange();
     void changesMadeElsewhereAreMerged_data();
@@ -207,6 +208,40 @@ void TestVaultSession::changesAreSavedAtOnceAndReported()
     QVERIFY(session.remove(0).ok);
     QCOMPARE(readFile(path), fileOf({edited, kMail}));
     QCOMPARE(log, (QStringList{QStringLiteral("remove 0-0"), QStringLiteral("removed")}));
+}
+
+// After a sort the saves write the sorted rows, also once the rows' text has moved into the
+// order of the file a save wrote: with a damaged line and an entry the code page cannot hold.
+void TestVaultSession::sortedListSavesAsShownAgainAndAgain()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    QByteArray file = vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank});
+    file += QByteArray("\xF8\xFC\r\n"); // the line "x|", enciphered: a damaged line
+    writeFile(path, file);
+    VaultSession session(path);
+    QVERIFY(session.open().ok);
+    QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
+    const Entry damaged{QStringLiteral("x|"), QString(), QString()};
+    const Entry wide{QStringLiteral("\u65e5\u672c"), QStringLiteral("pw4"), QString()};
+    QCOMPARE(rows(session), (std::vector<Entry>{kMail, kBank, damaged}));
+    QVERIFY(session.add(wide).ok);
+    const auto fileOf = [](const std::vector<Entry>& entries) {
+        return vaultformat::fullVault(QStringLiteral("master"), entries);
+    };
+
+    session.sort(true, 0, Qt::DescendingOrder);
+    QVERIFY(session.add(kShop).ok);
+    QCOMPARE(readFile(path), fileOf({wide, damaged, kShop, kBank, kMail}));
+    const Entry edited{QStringLiteral("ann"), QStringLiteral("new"), QStringLiteral("mail.example.com")};
+    QVERIFY(session.replace(session.entries().idAt(4), kMail, edited).ok);
+    QCOMPARE(readFile(path), fileOf({wide, damaged, kShop, kBank, edited}));
+    QVERIFY(session.remove(1).ok);
+    QCOMPARE(readFile(path), fileOf({wide, kShop, kBank, edited}));
+    session.sort(true, 0, Qt::AscendingOrder);
+    QVERIFY(session.remove(2).ok);
+    QCOMPARE(readFile(path), fileOf({edited, kBank, wide}));
+    QCOMPARE(rows(session), (std::vector<Entry>{edited, kBank, wide}));
 }
 
 void TestVaultSession::replaceOfAGoneEntryAddsIt()
