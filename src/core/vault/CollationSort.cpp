@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <unicode/ucol.h>
 
@@ -54,6 +55,22 @@ struct Record {
     }
 };
 
+// Runs first() here and second() on another thread, or here after it when no thread can be had.
+template <typename First, typename Second>
+void inParallel(First&& first, Second&& second)
+{
+    std::thread other;
+    try {
+        other = std::thread(second);
+    } catch (const std::system_error&) {
+        first();
+        second();
+        return;
+    }
+    first();
+    other.join();
+}
+
 // Runs work(begin, end, worker) over [0, count), on two threads when there is enough of it.
 template <typename Work>
 void shareOut(int count, Work&& work)
@@ -63,9 +80,7 @@ void shareOut(int count, Work&& work)
         return;
     }
     const int half = count / 2;
-    std::thread second([&] { work(half, count, 1); });
-    work(0, half, 0);
-    second.join();
+    inParallel([&] { work(0, half, 0); }, [&] { work(half, count, 1); });
 }
 
 class Sorter {
@@ -210,9 +225,7 @@ private:
             return;
         }
         const auto middle = first + (end - begin) / 2;
-        std::thread second([&] { std::sort(middle, last); });
-        std::sort(first, middle);
-        second.join();
+        inParallel([&] { std::sort(first, middle); }, [&] { std::sort(middle, last); });
         std::inplace_merge(first, middle, last);
     }
 
