@@ -9,7 +9,6 @@
 #include "core/vault/VaultStorage.h"
 
 #include <QDir>
-#include <QFile>
 #include <QIODevice>
 
 namespace cli {
@@ -63,7 +62,7 @@ QString shown(const QString& text)
 
 class Run {
 public:
-    Run(SecretInput& secrets, QIODevice& out, QIODevice& err) : m_secrets(secrets), m_out(out), m_err(err) {}
+    Run(QIODevice& out, QIODevice& err) : m_out(out), m_err(err) {}
 
     int fail(int status, const QString& text)
     {
@@ -88,25 +87,8 @@ public:
     // The editor's rules: username and password not empty, nothing the file cannot hold.
     int refuse(const Entry& entry)
     {
-        if (entry.username.isEmpty())
-            return fail(BadInput, QStringLiteral("You must enter a username"));
-        if (entry.password.isEmpty())
-            return fail(BadInput, QStringLiteral("You must enter a password"));
-        const struct {
-            const char* name;
-            const QString* text;
-            bool isLocation;
-        } fields[] = {{"username", &entry.username, false},
-                      {"password", &entry.password, false},
-                      {"website", &entry.location, true}};
-        for (const auto& f : fields) {
-            const QString problem = vaultformat::problemWithField(*f.text, f.isLocation);
-            if (!problem.isEmpty())
-                return fail(
-                    BadInput,
-                    QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem));
-        }
-        return Done;
+        const QString problem = vaultformat::problemWithEntry(entry);
+        return problem.isEmpty() ? Done : fail(BadInput, problem);
     }
 
     int saved(const VaultSession::Saved& saved, const QString& done)
@@ -123,7 +105,6 @@ public:
         return Done;
     }
 
-    SecretInput& m_secrets;
     QIODevice& m_out;
     QIODevice& m_err;
 };
@@ -148,7 +129,7 @@ QString option(QStringList& words, const QString& name, bool* bad)
 int run(const QStringList& arguments, const QString& programFolder, SecretInput& secrets, QIODevice& out,
         QIODevice& err)
 {
-    Run r(secrets, out, err);
+    Run r(out, err);
     QStringList words = arguments;
     if (words.isEmpty() || words.contains(QStringLiteral("--help")) || words.contains(QStringLiteral("-h")) ||
         words.first() == QLatin1String("help")) {
@@ -243,22 +224,19 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
         return Done;
     }
     if (command == QLatin1String("import")) {
-        QFile file(words[0]);
-        if (!file.open(QIODevice::ReadOnly))
-            return r.fail(BadInput, QStringLiteral("%1 cannot be read: %2").arg(words[0], file.errorString()));
-        const ResultWith<std::vector<importcsv::Imported>> found = importcsv::entries(file.readAll());
+        const ResultWith<QByteArray> file = vaultstorage::readAll(words[0]);
+        if (!file.ok)
+            return r.fail(BadInput, QStringLiteral("%1 cannot be read: %2").arg(words[0], file.reason));
+        const ResultWith<std::vector<Entry>> found = importcsv::entries(file.value);
         if (!found.ok)
             return r.fail(BadInput, QStringLiteral("nothing was imported from %1:\n%2").arg(words[0], found.reason));
-        std::vector<Entry> entries;
-        for (const importcsv::Imported& imported : found.value)
-            entries.push_back(imported.entry);
-        return r.saved(vault.addAll(entries), QStringLiteral("imported %1 entries").arg(entries.size()));
+        return r.saved(vault.addAll(found.value), QStringLiteral("imported %1 entries").arg(found.value.size()));
     }
     if (command == QLatin1String("add")) {
         const ResultWith<QString> password = secrets.read(QStringLiteral("Password of the new entry: "));
         if (!password.ok)
             return r.fail(BadInput, password.reason);
-        const Entry entry{username, password.value, location.isNull() ? QString() : location};
+        const Entry entry{username, password.value, location};
         if (const int refused = r.refuse(entry))
             return refused;
         return r.saved(vault.add(entry), QStringLiteral("added"));

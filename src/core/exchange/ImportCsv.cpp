@@ -31,9 +31,9 @@ QStringList record(const Entry& entry)
     return {entry.username, entry.password, entry.location};
 }
 
-ResultWith<std::vector<Imported>> entries(QByteArrayView csv)
+ResultWith<std::vector<Entry>> entries(QByteArrayView csv)
 {
-    ResultWith<std::vector<Imported>> out;
+    ResultWith<std::vector<Entry>> out;
     const std::vector<csv::Record> records = csv::read(csv);
     if (records.empty())
         return {Result::failure(QStringLiteral("the file holds no header"))};
@@ -61,7 +61,7 @@ ResultWith<std::vector<Imported>> entries(QByteArrayView csv)
                 refused.append(QStringLiteral("line %1: the %2 cannot be stored: %3")
                                    .arg(QString::number(rec.line), QLatin1String(kNames[f]), problem));
         }
-        out.value.push_back({Entry{fields[0], fields[1], fields[2]}, rec.line});
+        out.value.push_back(Entry{fields[0], fields[1], fields[2]});
     }
     if (!refused.isEmpty())
         return {Result::failure(refused.join(QLatin1Char('\n')))};

@@ -12,15 +12,10 @@
 // besides), login_username, login_password and login_uri, or url, username and password.
 namespace importcsv {
 
-struct Imported {
-    Entry entry;
-    int line = 0; // where its record starts in the file, the header being line 1
-};
-
 // The entries in the file's order; records with nothing in any of the three are left out. Fails
 // with one line per record that data.enc cannot hold ("line N: ..."), or when the header is of
 // no known kind.
-ResultWith<std::vector<Imported>> entries(QByteArrayView csv);
+ResultWith<std::vector<Entry>> entries(QByteArrayView csv);
 
 // The header this program writes, and its records.
 QStringList header();

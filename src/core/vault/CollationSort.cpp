@@ -270,21 +270,33 @@ private:
 
 } // namespace
 
-bool canSort(const QCollator& collator)
+namespace {
+
+// The library's collator for this one, when sort() can use it here.
+Collator sortingCollator(const QCollator& collator)
 {
 #if QT_CONFIG(icu)
-    return collator.locale().language() != QLocale::C && openLike(collator) != nullptr;
+    if (collator.locale().language() != QLocale::C)
+        return openLike(collator);
 #else
-    Q_UNUSED(collator);
-    return false; // Qt orders text by another library here
+    Q_UNUSED(collator); // Qt orders text by another library here
 #endif
+    return {nullptr, &ucol_close};
+}
+
+} // namespace
+
+bool canSort(const QCollator& collator)
+{
+    return sortingCollator(collator) != nullptr;
 }
 
 std::vector<int> sort(const QCollator& collator, int count, const TextOf& textOf, Qt::SortOrder direction)
 {
-    if (!canSort(collator))
+    Collator first = sortingCollator(collator);
+    if (!first)
         return {};
-    Sorter sorter(openLike(collator), count >= kTwoThreadsFrom ? openLike(collator) : Collator(nullptr, &ucol_close),
+    Sorter sorter(std::move(first), count >= kTwoThreadsFrom ? openLike(collator) : Collator(nullptr, &ucol_close),
                   textOf, direction);
     return sorter.sort(count);
 }

@@ -444,4 +444,24 @@ QString problemWithField(QStringView text, bool isLocation)
     return {};
 }
 
+QString problemWithEntry(const Entry& entry)
+{
+    if (entry.username.isEmpty())
+        return QStringLiteral("You must enter a username");
+    if (entry.password.isEmpty())
+        return QStringLiteral("You must enter a password");
+    const struct {
+        const char* name;
+        const QString* text;
+        bool isLocation;
+    } fields[] = {
+        {"username", &entry.username, false}, {"password", &entry.password, false}, {"website", &entry.location, true}};
+    for (const auto& f : fields) {
+        const QString problem = problemWithField(*f.text, f.isLocation);
+        if (!problem.isEmpty())
+            return QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem);
+    }
+    return {};
+}
+
 } // namespace vaultformat

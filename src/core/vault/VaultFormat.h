@@ -121,5 +121,8 @@ private:
 // character outside the code page or one that enciphers to CR.
 QString problemWithField(QStringView text, bool isLocation);
 QString problemWithPassword(QStringView text);
+// What keeps an entry out of the file, in the editor's words; empty when it can be stored: a
+// username and a password, and every field storable.
+QString problemWithEntry(const Entry& entry);
 
 } // namespace vaultformat

@@ -214,12 +214,7 @@ VaultSession::Created VaultSession::createPassword(const QString& password)
 
 VaultSession::Saved VaultSession::add(const Entry& entry)
 {
-    const int row = m_store.insertPosition(entry);
-    emit rowsAboutToBeInserted(row, row);
-    m_store.insert(row, entry);
-    emit rowsInserted();
-    m_pending.push_back(vaultmerge::Change::add(entry));
-    return commit(row);
+    return addAll({entry});
 }
 
 VaultSession::Saved VaultSession::addAll(const std::vector<Entry>& entries)

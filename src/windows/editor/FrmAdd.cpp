@@ -79,39 +79,14 @@ void FrmAdd::formLoad()
     m_cmdDelete->setFocus();
 }
 
-bool FrmAdd::refuseUnstorable()
-{
-    const struct {
-        const char* name;
-        QLineEdit* box;
-        bool isLocation;
-    } fields[] = {
-        {"username", m_txtUsername, false}, {"password", m_txtPassword, false}, {"website", m_txtWebsite, true}};
-    for (const auto& f : fields) {
-        const QString problem = vaultformat::problemWithField(f.box->text(), f.isLocation);
-        if (!problem.isEmpty()) {
-            m_ctx.platform.messages.show(
-                this, QStringLiteral("The %1 cannot be stored as typed: %2.").arg(QLatin1String(f.name), problem),
-                MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
-            return true;
-        }
-    }
-    return false;
-}
-
 void FrmAdd::cmdAdd_Click()
 {
-    auto error = [&](const QString& text) {
-        m_ctx.platform.messages.show(this, text, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
-    };
-    if (m_txtUsername->text().isEmpty())
-        return error(QStringLiteral("You must enter a username"));
-    if (m_txtPassword->text().isEmpty())
-        return error(QStringLiteral("You must enter a password"));
-    if (refuseUnstorable())
-        return;
-
     const Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
+    const QString problem = vaultformat::problemWithEntry(entry);
+    if (!problem.isEmpty()) {
+        m_ctx.platform.messages.show(this, problem, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
+        return;
+    }
     // The newest request counts. Edit changes the very entry it was opened on; if that entry is
     // gone, the values are added.
     const EntryEditRequest& request = m_ctx.editRequest;

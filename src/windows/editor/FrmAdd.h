@@ -27,8 +27,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool refuseUnstorable();
-
     AppContext& m_ctx;
     QPushButton* m_cmdDelete;
     QPushButton* m_cmdAdd;

@@ -161,11 +161,11 @@ void Form1::formLoad()
     m_statusPanel->setMinimumWidth(0); // the one panel fills the bar
 }
 
-bool Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
+void Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
 {
-    const QString file = QDir::toNativeSeparators(m_ctx.vault.path());
     if (!saved.conflictFile.isEmpty()) {
         // Never written over: the change went beside it.
+        const QString file = QDir::toNativeSeparators(m_ctx.vault.path());
         const QString beside = QDir::toNativeSeparators(saved.conflictFile);
         m_ctx.platform.messages.show(
             this,
@@ -174,20 +174,17 @@ bool Form1::reportSave(const VaultSession::Saved& saved, const QString& done)
                            "\n\n%3")
                 .arg(saved.reason, file, beside),
             MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
-        StatusLine(QStringLiteral("Not saved to the data file (%1); saved to %2").arg(saved.reason, beside));
-        return false;
+        return StatusLine(QStringLiteral("Not saved to the data file (%1); saved to %2").arg(saved.reason, beside));
     }
     if (!saved.ok) {
         reportSaveFailure(saved.reason, QStringLiteral("The entries"));
-        StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
-                   QStringLiteral("); the change is kept in the list"));
-        return false;
+        return StatusLine(QStringLiteral("Save failed: data NOT saved (") + saved.reason +
+                          QStringLiteral("); the change is kept in the list"));
     }
     QString status = done.isEmpty() ? QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()) : done;
     if (saved.merged)
         status += QStringLiteral("  Changes made elsewhere were merged.");
     StatusLine(status);
-    return true;
 }
 
 void Form1::reportSaveFailure(const QString& reason, const QString& what)

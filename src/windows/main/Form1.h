@@ -22,8 +22,8 @@ public:
     void StatusLine(const QString& text);
     // After a save: the status line says done (when it was saved, unless the command has its
     // own words) and whether changes made elsewhere were merged; or a box and the status line
-    // say why it was not saved, and where the change went instead. Whether it was saved.
-    bool reportSave(const VaultSession::Saved& saved, const QString& done = {});
+    // say why it was not saved, and where the change went instead.
+    void reportSave(const VaultSession::Saved& saved, const QString& done = {});
     void reportSaveFailure(const QString& reason, const QString& what);
     // After the editor saved an entry: it is in view, and the status line says so.
     void entrySaved(const VaultSession::Saved& saved);
