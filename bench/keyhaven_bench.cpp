@@ -2,6 +2,7 @@
 // entries, each against a floor measured in the same run, then prints the ratios.
 // Run it through scripts/bench.sh; "--memory FILE" loads one file and prints its peak memory.
 #include "core/platform/CodePage.h"
+#include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
 #include "core/vault/LineCipher.h"
 #include "core/vault/SealedFormat.h"
@@ -45,16 +46,16 @@ void loadList(EntryStore& store, const QString& path)
 
 void saveList(const EntryStore& store, const QString& path)
 {
-    if (!vaultfile::save(path, kMaster, store).ok)
+    if (!vaultstorage::saveAtomically(path, vaultfile::fileFor(kMaster, store)).ok)
         qFatal("cannot save %s", qPrintable(path));
 }
 
 // A header click on a column: sorting on, by that column, the other way than before.
-void sortBy(EntryStore& store, int column)
+void sortBy(EntryStore& store, EntrySort& sort, int column)
 {
-    const Qt::SortOrder order = store.sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    if (store.setSortSettings(true, column, order))
-        store.reorder(store.sortedOrder());
+    const Qt::SortOrder order = sort.settings().order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    if (sort.change({true, column, order}, store.count()))
+        store.reorder(sort.sortedOrder(store));
 }
 
 // ---- Test data ----
@@ -210,10 +211,11 @@ struct LoadedList {
     explicit LoadedList(int count)
     {
         // Before the first click the list reads as descending, so that click sorts ascending.
-        store.setSortSettings(false, 0, Qt::DescendingOrder);
+        sort.change({false, 0, Qt::DescendingOrder}, 0);
         loadList(store, sourcePath(count));
     }
     EntryStore store;
+    EntrySort sort;
 };
 
 QCollator listCollator()
@@ -367,7 +369,7 @@ void Sort(benchmark::State& state, int count, int column)
         state.PauseTiming(); // back to file order, unsorted, so the click sorts from scratch
         LoadedList list(count);
         state.ResumeTiming();
-        sortBy(list.store, column);
+        sortBy(list.store, list.sort, column);
         state.PauseTiming();
         benchmark::DoNotOptimize(list.store.idAt(0));
         state.ResumeTiming();
@@ -396,7 +398,7 @@ void SortFloor(benchmark::State& state, int count, int column)
 struct CommandList : LoadedList {
     explicit CommandList(int count) : LoadedList(count)
     {
-        sortBy(store, 0);
+        sortBy(store, sort, 0);
         path = dataFileOf(count, QStringLiteral("data.enc"));
     }
     QString path;
@@ -412,7 +414,7 @@ void Add(benchmark::State& state, int count)
         paired.floor([&] { saveFloor(fileBytes(count)); });
         int row = 0;
         paired.time([&] {
-            row = store.insertPosition(added);
+            row = list.sort.insertPosition(store, added);
             store.insert(row, added);
             saveList(store, list.path);
         });
@@ -455,7 +457,7 @@ void Delete(benchmark::State& state, int count)
             store.remove(row);
             saveList(store, list.path);
         });
-        const int back = store.insertPosition(entry);
+        const int back = list.sort.insertPosition(store, entry);
         store.insert(back, entry);
     }
 }
@@ -488,10 +490,11 @@ long rssKiB(const char* field)
 int memoryRun(const QString& path)
 {
     EntryStore store;
+    EntrySort sort;
     const long start = rssKiB("VmRSS:");
     loadList(store, path);
     const long loaded = rssKiB("VmHWM:");
-    sortBy(store, 2);
+    sortBy(store, sort, 2);
     const long sorted = rssKiB("VmHWM:");
     saveList(store, path);
     const long saved = rssKiB("VmHWM:");

@@ -1,5 +1,6 @@
 // Arbitrary bytes read as data.enc. Reading must never fail, and every entry read, damaged
 // lines' too, comes back unchanged from a save, whichever way the file is written.
+#include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
@@ -61,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     store.replaceAll(vaultformat::readLines(bytes.toByteArray()));
     require(vaultfile::fileFor(contents.firstLine, store) == saved,
             "the list writes another file than its entries make");
-    if (store.setSortSettings(true, 0, Qt::AscendingOrder))
-        store.reorder(store.sortedOrder());
+    EntrySort sort;
+    if (sort.change({true, 0, Qt::AscendingOrder}, store.count()))
+        store.reorder(sort.sortedOrder(store));
     require(vaultfile::fileFor(contents.firstLine, store) ==
                 vaultformat::fullVault(contents.firstLine, store.entries()),
             "a sorted list writes another file");

@@ -3,7 +3,7 @@
 #include "core/platform/CodePage.h"
 #include "core/vault/LineCipher.h"
 #include "support/TestProgram.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QTest>
 #include <algorithm>
@@ -142,7 +142,7 @@ void TestBadInput::loadSaveReload()
         p.writeVault(in.bytes);
         p.startAndUnlock(in.master);
         QVERIFY2(p.fake.messages.boxes.empty(), qPrintable(p.fake.messages.texts().join(QLatin1Char('\n'))));
-        QVERIFY(p.form1()->isVisible());
+        QVERIFY(p.mainWindow()->isVisible());
         loaded = p.listEntries();
         QVERIFY2(p.status().startsWith(QStringLiteral("Loaded %1 entries").arg(loaded.size())), qPrintable(p.status()));
         QVERIFY(p.ctx->vault.save().ok);

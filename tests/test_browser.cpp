@@ -4,9 +4,9 @@
 #include "core/platform/Twips.h"
 #include "support/TestProgram.h"
 #include "support/TestWebServer.h"
-#include "windows/browser/FrmWebsite.h"
+#include "windows/browser/BrowserWindow.h"
 #include "windows/browser/StatusPanel.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/Topmost.h"
 #include "windows/skin/SkinLabel.h"
 
@@ -49,31 +49,42 @@ void startWithPages(TestProgram& p)
     p.startAndUnlock();
 }
 
-FrmWebsite* openBrowser(TestProgram& p)
+BrowserWindow* openBrowser(TestProgram& p)
 {
-    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdWebsite")), Qt::LeftButton);
-    return p.program->windows.frmWebsite;
+    QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdWebsite")), Qt::LeftButton);
+    return p.program->windows.browser;
 }
 
-bool waitLoaded(FrmWebsite* browser)
+QWebEngineView* viewOf(const BrowserWindow* browser)
 {
-    QSignalSpy finished(browser->webBrowser(), &QWebEngineView::loadFinished);
+    return browser->findChild<QWebEngineView*>(QStringLiteral("webView"));
+}
+
+// The page's dialog while one is up.
+PageDialog* dialogOf(const BrowserWindow* browser)
+{
+    return browser->findChild<PageDialog*>();
+}
+
+bool waitLoaded(BrowserWindow* browser)
+{
+    QSignalSpy finished(viewOf(browser), &QWebEngineView::loadFinished);
     return finished.wait(20000);
 }
 
 // Clicks the page where the tests' pages put their one button.
-void clickPage(FrmWebsite* browser)
+void clickPage(BrowserWindow* browser)
 {
-    QWidget* content = browser->webBrowser()->focusProxy();
+    QWidget* content = viewOf(browser)->focusProxy();
     QVERIFY(content);
     QTest::mouseClick(content, Qt::LeftButton, {}, QPoint(50, 50));
 }
 
 constexpr const char* kButtonStyle = "style=\"display:block;position:absolute;left:0;top:0;width:300px;height:200px\"";
 
-QString text1(FrmWebsite* browser)
+QString text1(BrowserWindow* browser)
 {
-    return browser->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+    return browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"))->text();
 }
 
 // Whether a browser engine process runs below this one.
@@ -156,7 +167,7 @@ void TestBrowser::engineStartsWithTheBrowserOnly()
     TestProgram p;
     startWithPages(p);
     QVERIFY(!engineProcessRunning());
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     QVERIFY(engineProcessRunning());
 }
@@ -165,33 +176,32 @@ void TestBrowser::startAddressesAndBringToFront()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(browser && browser->isVisible());
     QCOMPARE(browser->windowTitle(), p.ctx->identity.companyWebsite); // until the page is there
     QVERIFY(browser->windowState() & Qt::WindowMaximized);
     QVERIFY(!IsTopmost(browser));
-    QCOMPARE(browser->lastNavigation(), p.ctx->homePage);
     QCOMPARE(p.ctx->browserTarget, QStringLiteral("Website"));
     // One skinned copy: the plain label "URL:" in the frame, over it.
-    QCOMPARE(browser->skinLabel1().size(), size_t(2));
-    QCOMPARE(browser->skinLabel1()[1]->text(), QStringLiteral("URL:"));
-    QVERIFY(!browser->skinLabel1()[0]->isVisible());
+    const QList<SkinLabel*> copies = skinLabelsOf(browser);
+    QCOMPARE(copies.size(), 2);
+    QCOMPARE(copies[1]->text(), QStringLiteral("URL:"));
+    QVERIFY(!copies[0]->isVisible());
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Home"));
     QVERIFY(text1(browser).endsWith(QLatin1String("/home.html")));
     // Open already: only brought to the front, no new navigation.
-    browser->findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("typed"));
+    browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"))->setText(QStringLiteral("typed"));
     QCOMPARE(openBrowser(p), browser);
     QCOMPARE(text1(browser), QStringLiteral("typed"));
     // Closed and opened again: the company website; the browser leaves the skin switch alone.
     browser->close();
     QCOMPARE(p.fake.programEnd.ends, 0);
     p.ctx->skinningEnabled = false;
-    FrmWebsite* again = openBrowser(p);
+    BrowserWindow* again = openBrowser(p);
     QVERIFY(again != browser);
     QVERIFY(!p.ctx->skinningEnabled);
-    QCOMPARE(again->skinLabel1().size(), size_t(1));
-    QCOMPARE(again->lastNavigation(), p.ctx->identity.companyWebsite);
+    QCOMPARE(skinLabelsOf(again).size(), 1);
     QVERIFY(waitLoaded(again));
     QCOMPARE(again->windowTitle(), QStringLiteral("Site"));
 }
@@ -200,25 +210,24 @@ void TestBrowser::navigation()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    auto* back = browser->findChild<QPushButton*>(QStringLiteral("Command4"));
-    auto* forward = browser->findChild<QPushButton*>(QStringLiteral("Command5"));
+    auto* back = browser->findChild<QPushButton*>(QStringLiteral("cmdBack"));
+    auto* forward = browser->findChild<QPushButton*>(QStringLiteral("cmdForward"));
     QTest::mouseClick(back, Qt::LeftButton); // no history yet: nothing happens
     QCOMPARE(browser->windowTitle(), QStringLiteral("Home"));
     QVERIFY(p.fake.messages.boxes.empty());
 
     const QString other = writePage(p, QStringLiteral("other.html"), QStringLiteral("Other"));
-    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"));
     address->setText(other);
     QTest::keyClick(address, Qt::Key_Return);
-    QCOMPARE(browser->lastNavigation(), other); // passed as typed
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Other"));
     QCOMPARE(text1(browser), QUrl::fromLocalFile(other).toString());
 
     address->setText(p.folder() + QStringLiteral("/site.html"));
-    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("cmdGo")), Qt::LeftButton);
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Site"));
     QTest::mouseClick(back, Qt::LeftButton);
@@ -227,14 +236,14 @@ void TestBrowser::navigation()
     QTest::mouseClick(forward, Qt::LeftButton);
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Site"));
-    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("Command7")), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("cmdRefresh")), Qt::LeftButton);
     QVERIFY(waitLoaded(browser));
-    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("Command6")), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("cmdStop")), Qt::LeftButton);
     QCOMPARE(browser->windowTitle(), QStringLiteral("Site"));
     // Laid out for its size: the address box reaches to the Go button.
-    auto* go = browser->findChild<QPushButton*>(QStringLiteral("Command3"));
+    auto* go = browser->findChild<QPushButton*>(QStringLiteral("cmdGo"));
     QCOMPARE(go->x(), twipsToPixels(address->width() * kTwipsPerPixel + 540 + 100));
-    QCOMPARE(browser->webBrowser()->width(),
+    QCOMPARE(viewOf(browser)->width(),
              twipsToPixels(std::lround((browser->frameGeometry().width() * kTwipsPerPixel - 300 - 220) / 15.0) * 15));
 }
 
@@ -242,10 +251,10 @@ void TestBrowser::refusedAddressReportedInStatus()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("Text1"));
-    auto* panel1 = browser->findChild<QLabel*>(QStringLiteral("Panel1"));
+    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"));
+    auto* panel1 = browser->findChild<QLabel*>(QStringLiteral("statusPanel1"));
     for (const QString& refused : {QStringLiteral("http://"), QString()}) {
         panel1->clear();
         address->setText(refused);
@@ -260,14 +269,14 @@ void TestBrowser::panelsShowPlainTextCutWithEllipsis()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    browser->Navigate(QStringLiteral("<b>hi</b>"));
-    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    browser->navigate(QStringLiteral("<b>hi</b>"));
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("statusPanel1"));
     QCOMPARE(panel1->text(), QStringLiteral("Cannot open \"<b>hi</b>\": it is not a valid address"));
     QCOMPARE(panel1->shownText(), panel1->text()); // fits, and is not read as markup
     QCOMPARE(panel1->textFormat(), Qt::PlainText);
-    browser->Navigate(QStringLiteral("<i>") + QStringLiteral("a very long address ").repeated(60));
+    browser->navigate(QStringLiteral("<i>") + QStringLiteral("a very long address ").repeated(60));
     const QString shown = panel1->shownText();
     QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < panel1->text().size(), qPrintable(shown));
     QVERIFY(panel1->fontMetrics().horizontalAdvance(shown) <= panel1->contentsRect().width());
@@ -278,11 +287,11 @@ void TestBrowser::failedLoadGivesItsReason()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     const QString missing = QUrl::fromLocalFile(p.folder() + QStringLiteral("/missing.html")).toString();
-    browser->Navigate(missing);
-    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    browser->navigate(missing);
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("statusPanel1"));
     QTRY_VERIFY_WITH_TIMEOUT(panel1->text().startsWith(QStringLiteral("Cannot open ") + missing + QStringLiteral(": ")),
                              20000);
     QVERIFY(panel1->text().size() > (QStringLiteral("Cannot open ") + missing + QStringLiteral(": ")).size());
@@ -303,16 +312,16 @@ void TestBrowser::newWindowRequestsOpenHere()
     writePage(p, QStringLiteral("other.html"), QStringLiteral("Other"));
     const QString opening = writePage(p, QStringLiteral("opening.html"), QStringLiteral("Opening"),
                                       opener.arg(QLatin1String(kButtonStyle)));
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    browser->Navigate(opening);
+    browser->navigate(opening);
     QVERIFY(waitLoaded(browser));
     QCOMPARE(browser->windowTitle(), QStringLiteral("Opening"));
     clickPage(browser); // a person's click on it
     QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("Other"), 20000);
     const QWidgetList windows = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const FrmWebsite*>(w); }),
+                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const BrowserWindow*>(w); }),
              1);
 }
 
@@ -419,20 +428,20 @@ void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed()
         opener = server.url(QStringLiteral("/opener.html"));
     }
 
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    browser->Navigate(opener);
+    browser->navigate(opener);
     QTRY_VERIFY_WITH_TIMEOUT(
         browser->windowTitle() == QLatin1String("Ready") || browser->windowTitle() == QLatin1String("Leaked"), 20000);
     QCOMPARE(browser->windowTitle(), QStringLiteral("Ready")); // nothing was read
-    const QUrl openerUrl = browser->webBrowser()->url();
+    const QUrl openerUrl = viewOf(browser)->url();
     if (!onTimer)
         clickPage(browser);
     if (opens) {
         QTRY_COMPARE_WITH_TIMEOUT(browser->windowTitle(), QStringLiteral("Target"), 20000);
     } else {
         QTest::qWait(1500);
-        QCOMPARE(browser->webBrowser()->url(), openerUrl);
+        QCOMPARE(viewOf(browser)->url(), openerUrl);
         QCOMPARE(browser->windowTitle(), QStringLiteral("Ready"));
     }
     // A web page could send (what it did not read); a local page reached no server at all.
@@ -443,7 +452,7 @@ void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed()
         QVERIFY(server.requests().isEmpty());
     const QWidgetList windows = QApplication::topLevelWidgets();
     QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const FrmWebsite*>(w); }),
+                           [](const QWidget* w) { return w->isVisible() && qobject_cast<const BrowserWindow*>(w); }),
              1);
 }
 
@@ -458,11 +467,11 @@ void TestBrowser::permissionRequestsAreRefused()
                    "  navigator.geolocation.getCurrentPosition(function () { document.title = n + ' located'; },"
                    "    function (e) { document.title = n + ' ' + e.code; }); });"
                    "</script></body></html>");
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    browser->Navigate(server.url(QStringLiteral("/ask.html")));
+    browser->navigate(server.url(QStringLiteral("/ask.html")));
     // Both answered at once, with no (1 is the refusal of a position).
-    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->title(), QStringLiteral("denied 1"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(browser)->title(), QStringLiteral("denied 1"), 20000);
 }
 
 void TestBrowser::addressBoxShowsTheLoadingPage()
@@ -473,28 +482,27 @@ void TestBrowser::addressBoxShowsTheLoadingPage()
     server.addPage(QStringLiteral("/start.html"), "<html><head><title>Start</title></head><body>start</body></html>");
     server.addStalledPage(QStringLiteral("/signin.html"), "<html><head><title>Sign in</title></head><body>Sign in");
     server.addStalledPage(QStringLiteral("/other.html"), "<html><head><title>Other</title></head><body>Other");
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
-    browser->Navigate(server.url(QStringLiteral("/start.html")));
+    browser->navigate(server.url(QStringLiteral("/start.html")));
     QVERIFY(waitLoaded(browser));
     QCOMPARE(text1(browser), server.url(QStringLiteral("/start.html")));
 
-    QSignalSpy finished(browser->webBrowser(), &QWebEngineView::loadFinished);
-    browser->webBrowser()->page()->runJavaScript(QStringLiteral("location.href = '/signin.html';"));
+    QSignalSpy finished(viewOf(browser), &QWebEngineView::loadFinished);
+    viewOf(browser)->page()->runJavaScript(QStringLiteral("location.href = '/signin.html';"));
     QTRY_COMPARE_WITH_TIMEOUT(text1(browser), server.url(QStringLiteral("/signin.html")), 20000);
     QCOMPARE(finished.count(), 0); // still loading
 
     // What the user is typing stays while the page moves on.
-    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("Text1"));
+    auto* address = browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"));
     browser->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(browser));
     address->setFocus();
     QTRY_VERIFY(address->hasFocus());
     address->clear();
     QTest::keyClicks(address, QStringLiteral("my bank"));
-    browser->webBrowser()->page()->runJavaScript(QStringLiteral("location.href = '/other.html';"));
-    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->url().toString(), server.url(QStringLiteral("/other.html")),
-                              20000);
+    viewOf(browser)->page()->runJavaScript(QStringLiteral("location.href = '/other.html';"));
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(browser)->url().toString(), server.url(QStringLiteral("/other.html")), 20000);
     QTest::qWait(200);
     QCOMPARE(text1(browser), QStringLiteral("my bank"));
 }
@@ -511,28 +519,28 @@ void TestBrowser::pageDialogsNameTheirOriginAndStopAfterThree()
                               "</script></body></html>";
     server.addPage(QStringLiteral("/ask.html"), asking);
     server.addPage(QStringLiteral("/again.html"), asking);
-    QPointer<FrmWebsite> browser = openBrowser(p);
+    QPointer<BrowserWindow> browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     QStringList captions;
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (browser && browser->pageDialog() && browser->pageDialog()->isVisible()) {
-            captions.append(browser->pageDialog()->windowTitle());
-            browser->pageDialog()->reject();
+        if (browser && dialogOf(browser) && dialogOf(browser)->isVisible()) {
+            captions.append(dialogOf(browser)->windowTitle());
+            dialogOf(browser)->reject();
         }
     });
     poll.start();
-    browser->Navigate(server.url(QStringLiteral("/ask.html")));
-    QTRY_COMPARE_WITH_TIMEOUT(browser->webBrowser()->title(), QStringLiteral("done"), 20000);
+    browser->navigate(server.url(QStringLiteral("/ask.html")));
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(browser)->title(), QStringLiteral("done"), 20000);
     const QString origin = server.url(QString());
     QCOMPARE(captions, QStringList(3, origin));
-    QCOMPARE(browser->findChild<StatusPanel*>(QStringLiteral("Panel1"))->text(),
+    QCOMPARE(browser->findChild<StatusPanel*>(QStringLiteral("statusPanel1"))->text(),
              QStringLiteral("Further dialogs of %1 are refused").arg(origin));
     // Going somewhere lets the next page ask again, as far as three.
-    browser->Navigate(server.url(QStringLiteral("/again.html")));
-    QTRY_VERIFY_WITH_TIMEOUT(browser->webBrowser()->url().path() == QLatin1String("/again.html") &&
-                                 browser->webBrowser()->title() == QLatin1String("done"),
+    browser->navigate(server.url(QStringLiteral("/again.html")));
+    QTRY_VERIFY_WITH_TIMEOUT(viewOf(browser)->url().path() == QLatin1String("/again.html") &&
+                                 viewOf(browser)->title() == QLatin1String("done"),
                              20000);
     QCOMPARE(captions.size(), 6);
 }
@@ -541,7 +549,7 @@ void TestBrowser::downloadsAskWhereAndReport()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
+    BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     const QString source = p.folder() + QStringLiteral("/report.bin");
     QFile f(source);
@@ -549,28 +557,28 @@ void TestBrowser::downloadsAskWhereAndReport()
     f.write(QByteArray(100'000, 'k'));
     f.close();
     QTemporaryDir saved;
-    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("Panel1"));
+    auto* panel1 = browser->findChild<StatusPanel*>(QStringLiteral("statusPanel1"));
     // Cancelled where it asks; the same page does not get to ask again.
-    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    viewOf(browser)->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("Download of report.bin cancelled"), 20000);
     QCOMPARE(p.fake.files.proposed.size(), 1);
     QVERIFY(p.fake.files.proposed.front().endsWith(QLatin1String("/report.bin")));
     panel1->clear();
-    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    viewOf(browser)->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("Download of report.bin cancelled"), 20000);
     QCOMPARE(p.fake.files.proposed.size(), 1);
     // Once the user reloads, it asks again; saved where the user said, under a name with "%1" in it.
-    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("Command7")), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QPushButton*>(QStringLiteral("cmdRefresh")), Qt::LeftButton);
     QVERIFY(waitLoaded(browser));
     const QString target = saved.filePath(QStringLiteral("kept%1.bin"));
     p.fake.files.answers.push_back(target);
     QStringList progress; // the panel as each piece arrives
-    connect(browser->webBrowser()->page()->profile(), &QWebEngineProfile::downloadRequested, this,
+    connect(viewOf(browser)->page()->profile(), &QWebEngineProfile::downloadRequested, this,
             [&](QWebEngineDownloadRequest* request) {
                 connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this,
                         [&] { progress.append(panel1->text()); });
             });
-    browser->webBrowser()->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
+    viewOf(browser)->page()->download(QUrl::fromLocalFile(source), QStringLiteral("report.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(panel1->text(),
                               QStringLiteral("Downloaded kept%1.bin to ") + QDir::toNativeSeparators(target), 20000);
     QCOMPARE(p.fake.files.proposed.size(), 2);
@@ -583,8 +591,8 @@ void TestBrowser::downloadsAskWhereAndReport()
     QCOMPARE(kept.readAll(), QByteArray(100'000, 'k'));
     // A download that fails says so.
     p.fake.files.answers.push_back(saved.filePath(QStringLiteral("never.bin")));
-    browser->webBrowser()->page()->download(QUrl::fromLocalFile(p.folder() + QStringLiteral("/gone.bin")),
-                                            QStringLiteral("gone.bin"));
+    viewOf(browser)->page()->download(QUrl::fromLocalFile(p.folder() + QStringLiteral("/gone.bin")),
+                                      QStringLiteral("gone.bin"));
     QTRY_VERIFY_WITH_TIMEOUT(panel1->text().startsWith(QLatin1String("Download of never.bin failed: ")), 20000);
 }
 
@@ -602,7 +610,7 @@ void TestBrowser::pageDialogsBlockOnlyTheBrowser()
     QFETCH(QString, script);
     TestProgram p;
     startWithPages(p);
-    QPointer<FrmWebsite> browser = openBrowser(p);
+    QPointer<BrowserWindow> browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     // While the page waits in its dialog, this runs from the dialog's own wait.
     bool sawDialog = false;
@@ -611,31 +619,31 @@ void TestBrowser::pageDialogsBlockOnlyTheBrowser()
     QTimer poll;
     poll.setInterval(20);
     connect(&poll, &QTimer::timeout, this, [&] {
-        if (sawDialog || !browser || !browser->pageDialog() || !browser->pageDialog()->isVisible())
+        if (sawDialog || !browser || !dialogOf(browser) || !dialogOf(browser)->isVisible())
             return;
         sawDialog = true;
         modal = QApplication::activeModalWidget();
-        QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_0")), Qt::LeftButton);
+        QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdCopy_0")), Qt::LeftButton);
         status = p.status();
-        QVERIFY(!browser->findChild<QLineEdit*>(QStringLiteral("Text1"))->isEnabled());
+        QVERIFY(!browser->findChild<QLineEdit*>(QStringLiteral("txtAddress"))->isEnabled());
         browser->close();
     });
     poll.start();
-    browser->webBrowser()->page()->runJavaScript(script);
+    viewOf(browser)->page()->runJavaScript(script);
     QTRY_VERIFY_WITH_TIMEOUT(browser.isNull(), 20000);
     QVERIFY(sawDialog);
     QCOMPARE(modal, nullptr);
     QCOMPARE(status, QStringLiteral("You must first select a row to copy from."));
     QCOMPARE(p.fake.programEnd.ends, 0);
-    QVERIFY(p.form1()->isVisible());
+    QVERIFY(p.mainWindow()->isVisible());
 }
 
 void TestBrowser::shutdownWithBrowserOpen()
 {
     TestProgram p;
     startWithPages(p);
-    FrmWebsite* browser = openBrowser(p);
-    p.form1()->close();
+    BrowserWindow* browser = openBrowser(p);
+    p.mainWindow()->close();
     QVERIFY(p.ctx->mainWindowClosed);
     QCOMPARE(p.fake.programEnd.ends, 0);
     QVERIFY(browser->isVisible());
@@ -645,12 +653,12 @@ void TestBrowser::shutdownWithBrowserOpen()
     // A browser that is loaded but not visible is closed by the main window, which ends the run.
     TestProgram q;
     startWithPages(q);
-    FrmWebsite* hidden = openBrowser(q);
+    BrowserWindow* hidden = openBrowser(q);
     hidden->hide();
-    q.form1()->close();
+    q.mainWindow()->close();
     QVERIFY(!q.ctx->mainWindowClosed);
     QCOMPARE(q.fake.programEnd.ends, 1);
-    QVERIFY(!q.program->windows.frmWebsite);
+    QVERIFY(!q.program->windows.browser);
 }
 
 int main(int argc, char* argv[])

@@ -2,8 +2,7 @@
 #include "core/main/GoToTarget.h"
 #include "support/TestProgram.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
-#include "windows/main/ListViewSort.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/DesktopShell.h"
 
 #include <QClipboard>
@@ -27,7 +26,7 @@ QStringList usernames(const TestProgram& p)
 
 void clickHeader(TestProgram& p, int section)
 {
-    QHeaderView* header = p.form1()->list().header();
+    QHeaderView* header = p.mainWindow()->list().header();
     const QPoint at(header->sectionViewportPosition(section) + 5, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
@@ -50,7 +49,6 @@ private slots:
     void deleteConfirmation();
     void sortingByColumns();
     void sortEmptyListChangesNothing();
-    void sortErrors();
     void sortedOrderIsSavedAndAddedRowsFindTheirPlace();
 };
 
@@ -95,19 +93,19 @@ void TestCommands::goToOpensSelectedLocation()
 {
     TestProgram p;
     p.startWithEntries({QStringLiteral("a|||b|||www.x.test"), QStringLiteral("c|||d|||")});
-    p.form1()->cmdGoto_Click();
+    p.mainWindow()->goToLocation();
     QCOMPARE(p.status(), QStringLiteral("You must first select an entry to go to."));
     QVERIFY(p.fake.shell.opened.isEmpty());
     p.selectRow(0);
-    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdGoto")), Qt::LeftButton);
+    QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdGoto")), Qt::LeftButton);
     p.selectRow(1);
-    p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_3"))->trigger();
+    p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuDataItem_3"))->trigger();
     QCOMPARE(p.fake.shell.opened, (QStringList{QStringLiteral("http://www.x.test"), QString()}));
     QCOMPARE(p.status(), QStringLiteral("Opening Location..."));
     // When nothing opens it, the status line says so instead.
     p.fake.shell.answer = Result::failure(QStringLiteral("no program on this computer opens it"));
     p.selectRow(0);
-    p.form1()->cmdGoto_Click();
+    p.mainWindow()->goToLocation();
     QCOMPARE(p.status(), QStringLiteral("Could not open the location \"http://www.x.test\": no program on this "
                                         "computer opens it"));
 }
@@ -180,7 +178,7 @@ void TestCommands::goToNeverStartsAProgram()
                                                                : where;
     p.startWithEntries({QStringLiteral("a|||b|||") + location});
     p.selectRow(0);
-    p.form1()->cmdGoto_Click();
+    p.mainWindow()->goToLocation();
     QCOMPARE(p.fake.shell.opened.size(), opens ? 1 : 0);
     if (opens) {
         QCOMPARE(p.status(), QStringLiteral("Opening Location..."));
@@ -257,9 +255,10 @@ void TestCommands::copy()
     QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
     p.selectRow(row);
     if (viaMenu)
-        p.form1()->findChild<QAction*>(QStringLiteral("mnuCopyItem_%1").arg(index))->trigger();
+        p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuCopyItem_%1").arg(index))->trigger();
     else
-        QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(index)), Qt::LeftButton);
+        QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(index)),
+                          Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     QCOMPARE(p.status(), status);
     const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
@@ -278,12 +277,12 @@ void TestCommands::hugeFieldIsCutWhereShown()
     TestProgram p;
     p.startWithEntries({QStringLiteral("u|||p|||") + huge});
     p.selectRow(0);
-    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdCopy_2")), Qt::LeftButton);
+    QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdCopy_2")), Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), huge);
-    QCOMPARE(p.form1()->statusText(), QStringLiteral("Copied Location ") + huge);
+    QCOMPARE(p.mainWindow()->statusText(), QStringLiteral("Copied Location ") + huge);
     QCOMPARE(p.status(), (QStringLiteral("Copied Location ") + huge).left(1000) + QChar(0x2026));
     p.fake.messages.answers = {MessageBoxes::Answer::Cancel};
-    p.form1()->cmdDelete_Click();
+    p.mainWindow()->deleteSelected();
     QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
     QVERIFY(p.fake.messages.boxes[0].text.endsWith(QStringLiteral("Used At: ") + huge.left(1000) + QChar(0x2026)));
 }
@@ -313,7 +312,7 @@ void TestCommands::deleteConfirmation()
     p.startWithEntries({QStringLiteral("a|||b|||"), QStringLiteral("c|||d|||e")});
     p.selectRow(row);
     p.fake.messages.answers = {answer};
-    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QStringLiteral("cmdDelete")), Qt::LeftButton);
+    QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdDelete")), Qt::LeftButton);
     QCOMPARE(p.status(), status);
     QCOMPARE(p.vaultBytes(), savedVault(after));
     if (row < 0) {
@@ -333,7 +332,7 @@ void TestCommands::deleteConfirmation()
     // The last row too: the file keeps the password line and the closing empty line.
     if (answer == MessageBoxes::Answer::Ok) {
         p.selectRow(0);
-        p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_1"))->trigger();
+        p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuDataItem_1"))->trigger();
         QCOMPARE(p.vaultBytes(), QByteArray::fromHex("EDE1F3F4E5F20D0A0D0A"));
         QVERIFY(p.listEntries().empty());
     }
@@ -357,36 +356,22 @@ void TestCommands::sortingByColumns()
     // The selection moves with its row.
     p.selectRow(0);
     clickHeader(p, 0);
-    QCOMPARE(p.form1()->list().entries().at(p.form1()->FirstSelectedRow() - 1).username, QStringLiteral("Alice"));
+    QCOMPARE(p.mainWindow()->list().entries().at(p.mainWindow()->firstSelectedRow() - 1).username,
+             QStringLiteral("Alice"));
 }
 
 void TestCommands::sortEmptyListChangesNothing()
 {
     TestProgram p;
     p.startWithEntries({});
-    const EntryListModel& model = p.form1()->list().entries();
-    const auto before = std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder());
-    QVERIFY(EnhListView_SortColumns(p.form1()->list(), 2, true, p.fake.messages));
-    QCOMPARE(std::make_tuple(model.sorted(), model.sortKey(), model.sortOrder()), before);
+    clickHeader(p, 2);
+    QVERIFY(!p.mainWindow()->list().header()->isSortIndicatorShown());
+    // The first click on a list with entries still sorts ascending.
+    p.ctx->vault.add({QStringLiteral("b"), QStringLiteral("1"), {}});
+    p.ctx->vault.add({QStringLiteral("a"), QStringLiteral("2"), {}});
+    clickHeader(p, 0);
+    QCOMPARE(usernames(p), (QStringList{"a", "b"}));
     QVERIFY(p.fake.messages.boxes.empty());
-}
-
-void TestCommands::sortErrors()
-{
-    for (bool show : {true, false}) {
-        TestProgram p;
-        p.startWithEntries({QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||")});
-        QVERIFY(!EnhListView_SortColumns(p.form1()->list(), 4, show, p.fake.messages));
-        QCOMPARE(p.fake.messages.boxes.size(), size_t(show ? 1 : 0));
-        if (show) {
-            const auto& box = p.fake.messages.boxes[0];
-            QCOMPARE(box.text, QStringLiteral("Error35600\tIndex out of bounds"));
-            QCOMPARE(box.title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
-            QCOMPARE(box.icon, MessageBoxes::Icon::Information);
-            QCOMPARE(box.buttons, MessageBoxes::Buttons::Ok);
-        }
-        QVERIFY(p.form1()->list().entries().sorted()); // switched on before the error
-    }
 }
 
 void TestCommands::sortedOrderIsSavedAndAddedRowsFindTheirPlace()
@@ -396,7 +381,7 @@ void TestCommands::sortedOrderIsSavedAndAddedRowsFindTheirPlace()
     clickHeader(p, 0);
     p.selectRow(2);
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
-    p.form1()->cmdDelete_Click(); // removes d, saves the sorted rest
+    p.mainWindow()->deleteSelected(); // removes d, saves the sorted rest
     QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("a|||2|||"), QStringLiteral("c|||1|||")}));
     p.ctx->vault.add({QStringLiteral("b"), QStringLiteral("4"), {}});
     QCOMPARE(usernames(p), (QStringList{"a", "b", "c"}));

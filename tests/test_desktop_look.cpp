@@ -156,23 +156,23 @@ void TestDesktopLook::skinColoursArePainted_data()
     QTest::newRow("gate Ok") << "gate verify"
                              << "cmdOK" << QString();
     QTest::newRow("gate password") << "gate verify"
-                                   << "txtPass" << QString();
+                                   << "txtPassword" << QString();
     QTest::newRow("main Add") << "main"
                               << "cmdAdd" << QString();
     QTest::newRow("main Copy Used At") << "main"
                                        << "cmdCopy_2" << QString();
     QTest::newRow("main list") << "main"
-                               << "lstPass" << QString();
+                               << "entryList" << QString();
     QTest::newRow("editor Save") << "editor"
-                                 << "cmdAdd" << QString();
+                                 << "cmdSave" << QString();
     QTest::newRow("editor username") << "editor"
                                      << "txtUsername" << QStringLiteral("alice");
     QTest::newRow("browser Go") << "browser"
-                                << "Command3" << QString();
+                                << "cmdGo" << QString();
     QTest::newRow("browser address") << "browser"
-                                     << "Text1" << QStringLiteral("www");
+                                     << "txtAddress" << QStringLiteral("www");
     QTest::newRow("about picture box") << "about"
-                                       << "Picture1" << QString();
+                                       << "banner" << QString();
 }
 
 void TestDesktopLook::skinColoursArePainted()
@@ -188,8 +188,8 @@ void TestDesktopLook::skinColoursArePainted()
     if (auto* box = qobject_cast<QLineEdit*>(c))
         box->setText(text);
     const QImage image = c->grab().toImage();
-    const bool picture = control == QLatin1String("Picture1");
-    const QColor expected = skinColour(p, picture ? &SkinEngine::SkinPanelColor : &SkinEngine::SkinBackColor);
+    const bool picture = control == QLatin1String("banner");
+    const QColor expected = skinColour(p, picture ? &SkinEngine::panelColor : &SkinEngine::backColor);
     // Inside the border and the padding, where the control shows nothing but its background; a
     // picture box beside its picture, which is narrower than the box.
     const QPoint sample = picture                             ? QPoint(image.width() - 2, image.height() / 2)
@@ -197,11 +197,11 @@ void TestDesktopLook::skinColoursArePainted()
                                                               : QPoint(image.width() - 8, image.height() - 5);
     QVERIFY2(near(image.pixelColor(sample), expected, 1),
              qPrintable(QStringLiteral("painted %1, skin %2").arg(image.pixelColor(sample).name(), expected.name())));
-    if (!text.isEmpty() || control == QLatin1String("lstPass")) {
+    if (!text.isEmpty() || control == QLatin1String("entryList")) {
         // The list's rows, not its header, hold its text.
-        const QImage rows = control == QLatin1String("lstPass") ? image.copy(4, 30, 60, 12) : image;
+        const QImage rows = control == QLatin1String("entryList") ? image.copy(4, 30, 60, 12) : image;
         const QColor ink = inkOf(rows, expected);
-        const QColor fore = skinColour(p, &SkinEngine::SkinForeColor);
+        const QColor fore = skinColour(p, &SkinEngine::foreColor);
         QVERIFY2(inkOfColour(ink, expected, fore),
                  qPrintable(QStringLiteral("text %1, fore %2").arg(ink.name(), fore.name())));
     }
@@ -281,7 +281,7 @@ void TestDesktopLook::passwordBoxesShowStars()
 {
     TestProgram p;
     QWidget* gate = p.openWindow(QStringLiteral("gate create"));
-    for (const char* name : {"txtPass", "txtPass2"}) {
+    for (const char* name : {"txtPassword", "txtRetype"}) {
         auto* box = gate->findChild<QLineEdit*>(QLatin1String(name));
         QVERIFY(box && box->isVisible());
         box->setText(QStringLiteral("abc"));

@@ -1,9 +1,9 @@
 // What a person does: a screen reader reads each box by its label and each text once; pasted
 // line breaks stay out of one-line boxes; a saved entry is in view.
 #include "support/TestProgram.h"
-#include "windows/editor/FrmAdd.h"
+#include "windows/editor/EntryEditor.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -60,13 +60,13 @@ void TestDesktopUse::screenReadersHearEachLabelOnce_data()
 void TestDesktopUse::screenReadersHearEachLabelOnce()
 {
     QFETCH(QString, window);
-    const QHash<QString, QString> boxNames = {{QStringLiteral("txtPass"), QStringLiteral("Password")},
-                                              {QStringLiteral("txtPass2"), QStringLiteral("Retype Password")},
+    const QHash<QString, QString> boxNames = {{QStringLiteral("txtPassword"), QStringLiteral("Password")},
+                                              {QStringLiteral("txtRetype"), QStringLiteral("Retype Password")},
                                               {QStringLiteral("txtUsername"), QStringLiteral("Username")},
                                               {QStringLiteral("txtPassword"), QStringLiteral("Password")},
                                               {QStringLiteral("txtWebsite"), QStringLiteral("Website")},
-                                              {QStringLiteral("Text1"), QStringLiteral("URL")},
-                                              {QStringLiteral("lstPass"), QStringLiteral("Entries")}};
+                                              {QStringLiteral("txtAddress"), QStringLiteral("URL")},
+                                              {QStringLiteral("entryList"), QStringLiteral("Entries")}};
     TestProgram p;
     QWidget* w = p.openWindow(window);
     QVERIFY(w);
@@ -78,7 +78,7 @@ void TestDesktopUse::screenReadersHearEachLabelOnce()
         if (!control->isVisibleTo(w))
             continue;
         QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(control);
-        if (qobject_cast<QLineEdit*>(control) || control->objectName() == QLatin1String("lstPass"))
+        if (qobject_cast<QLineEdit*>(control) || control->objectName() == QLatin1String("entryList"))
             QCOMPARE(iface->text(QAccessible::Name), boxNames.value(control->objectName(), QStringLiteral("?")));
         else if (auto* button = qobject_cast<QPushButton*>(control))
             QCOMPARE(iface->text(QAccessible::Name), button->text());
@@ -164,17 +164,17 @@ void TestDesktopUse::messageBoxesBelongToTheirWindow()
     QWidget* w = p.openWindow(window);
     QVERIFY(w);
     if (action == QLatin1String("ok")) {
-        w->findChild<QLineEdit*>(QStringLiteral("txtPass"))->setText(QStringLiteral("ab"));
+        w->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("ab"));
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
     } else if (action == QLatin1String("save")) {
-        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
     } else if (action == QLatin1String("delete")) {
         p.selectRow(0);
-        p.form1()->cmdDelete_Click();
+        p.mainWindow()->deleteSelected();
     } else {
         QVERIFY(QFile::setPermissions(p.vaultPath(), QFile::ReadOwner));
         p.ctx->vault.add({QStringLiteral("x"), QStringLiteral("y"), {}});
-        p.form1()->reportSave(p.ctx->vault.save());
+        p.mainWindow()->reportSave(p.ctx->vault.save());
     }
     QVERIFY(!p.fake.messages.boxes.empty());
     for (const MessageBoxes::Box& b : p.fake.messages.boxes)
@@ -189,10 +189,10 @@ void TestDesktopUse::pastedLineBreaksStayOut_data()
     QTest::addColumn<QString>("pasted"); // at the end
     QTest::addColumn<QString>("after");
     QTest::newRow("gate, trailing line end") << "gate create"
-                                             << "txtPass" << QString() << "secret\n"
+                                             << "txtPassword" << QString() << "secret\n"
                                              << "secret";
     QTest::newRow("gate retype, CR LF inside") << "gate create"
-                                               << "txtPass2" << QString() << "sec\r\nret"
+                                               << "txtRetype" << QString() << "sec\r\nret"
                                                << "secret";
     QTest::newRow("username") << "editor"
                               << "txtUsername" << QString() << "\nalice\n"
@@ -239,8 +239,8 @@ void TestDesktopUse::entriesWithLineBreaksSaveUnchanged()
     p.startWithEntries(lines);
     QCOMPARE(p.listEntries().front().password, QStringLiteral("pass\nword"));
     p.selectRow(0);
-    p.form1()->cmdEdit_Click();
-    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    p.mainWindow()->editSelected();
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
     QCOMPARE(p.status(), QStringLiteral("Added new entry.  Data saved."));
     QCOMPARE(p.vaultBytes(), savedVault(lines));
 }
@@ -252,20 +252,20 @@ void TestDesktopUse::savedEntryIsInView()
         many.append(QStringLiteral("user%1|||pw|||site%1").arg(i));
     TestProgram p;
     p.startWithEntries(many);
-    EntryListView& list = p.form1()->list();
+    EntryListView& list = p.mainWindow()->list();
     for (const bool edit : {false, true}) {
         list.scrollToTop();
         if (edit) {
             p.selectRow(4000);
             list.scrollToTop();
-            p.form1()->cmdEdit_Click();
+            p.mainWindow()->editSelected();
         } else {
-            p.form1()->cmdAdd_Click();
+            p.mainWindow()->addEntry();
         }
-        FrmAdd* editor = p.editor();
+        EntryEditor* editor = p.editor();
         editor->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("zed"));
         editor->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw"));
-        QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+        QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
         const int row = edit ? 4000 : 5000;
         QCOMPARE(list.entries().at(row).username, QStringLiteral("zed"));
         const QRect shown = list.visualRect(list.entries().index(row, 0));

@@ -1,8 +1,8 @@
 // The entry editor and the Add and Edit commands, driven through the real windows.
 #include "support/TestProgram.h"
-#include "windows/editor/FrmAdd.h"
+#include "windows/editor/EntryEditor.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,26 +12,26 @@ namespace {
 
 const QString kSaved = QStringLiteral("Added new entry.  Data saved.");
 
-QLineEdit* field(FrmAdd* editor, const char* name)
+QLineEdit* field(EntryEditor* editor, const char* name)
 {
     return editor->findChild<QLineEdit*>(QLatin1String(name));
 }
 
-void fill(FrmAdd* editor, const QString& user, const QString& pass, const QString& site)
+void fill(EntryEditor* editor, const QString& user, const QString& pass, const QString& site)
 {
     field(editor, "txtUsername")->setText(user);
     field(editor, "txtPassword")->setText(pass);
     field(editor, "txtWebsite")->setText(site);
 }
 
-void clickSave(FrmAdd* editor)
+void clickSave(EntryEditor* editor)
 {
-    QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
 }
 
 void clickMain(TestProgram& p, const char* name)
 {
-    QTest::mouseClick(p.form1()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
+    QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton);
 }
 
 QStringList five()
@@ -106,7 +106,7 @@ void TestEditor::addSave()
     const QByteArray before = p.vaultBytes();
     const QString statusBefore = p.status();
     clickMain(p, "cmdAdd");
-    FrmAdd* editor = p.editor();
+    EntryEditor* editor = p.editor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(editor->windowTitle(), QStringLiteral("Add an entry"));
     fill(editor, user, pass, site);
@@ -138,8 +138,8 @@ void TestEditor::enterInLocationSavesOnly()
 {
     TestProgram p;
     p.startWithEntries({});
-    p.form1()->cmdAdd_Click();
-    FrmAdd* editor = p.editor();
+    p.mainWindow()->addEntry();
+    EntryEditor* editor = p.editor();
     fill(editor, QStringLiteral("a"), QString(), QString());
     QTest::keyClick(field(editor, "txtUsername"), Qt::Key_Return);
     QTest::keyClick(field(editor, "txtPassword"), Qt::Key_Return);
@@ -156,17 +156,17 @@ void TestEditor::opensWithFocusOnCancelAndStaysSingle()
 {
     TestProgram p;
     p.startWithEntries(five());
-    p.form1()->cmdAdd_Click();
-    FrmAdd* editor = p.editor();
-    QCOMPARE(editor->focusWidget(), editor->findChild<QPushButton*>(QStringLiteral("cmdDelete")));
-    QCOMPARE(editor->findChild<QPushButton*>(QStringLiteral("cmdDelete"))->text(), QStringLiteral("Cancel"));
+    p.mainWindow()->addEntry();
+    EntryEditor* editor = p.editor();
+    QCOMPARE(editor->focusWidget(), editor->findChild<QPushButton*>(QStringLiteral("cmdCancel")));
+    QCOMPARE(editor->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("Cancel"));
     fill(editor, QStringLiteral("typed"), QString(), QString());
-    p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_0"))->trigger(); // Add again
+    p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuDataItem_0"))->trigger(); // Add again
     QCOMPARE(p.editor(), editor);
     QCOMPARE(field(editor, "txtUsername")->text(), QStringLiteral("typed"));
     int editors = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        editors += qobject_cast<FrmAdd*>(w) != nullptr;
+        editors += qobject_cast<EntryEditor*>(w) != nullptr;
     QCOMPARE(editors, 1);
 }
 
@@ -175,10 +175,9 @@ void TestEditor::editChangesOnlyThatRow()
     TestProgram p;
     p.startWithEntries(five());
     p.selectRow(2);
-    p.form1()->findChild<QAction*>(QStringLiteral("mnuDataItem_2"))->trigger(); // Edit
-    FrmAdd* editor = p.editor();
+    p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuDataItem_2"))->trigger(); // Edit
+    EntryEditor* editor = p.editor();
     QCOMPARE(editor->windowTitle(), QStringLiteral("Edit an entry"));
-    QCOMPARE(p.ctx->editRequest.row, 3);
     QCOMPARE(field(editor, "txtUsername")->text(), QStringLiteral("u3"));
     QCOMPARE(field(editor, "txtPassword")->text(), QStringLiteral("p3"));
     QCOMPARE(field(editor, "txtWebsite")->text(), QStringLiteral("l3"));
@@ -201,7 +200,7 @@ void TestEditor::editCancelAndNoSelection()
     p.selectRow(0);
     clickMain(p, "cmdEdit");
     fill(p.editor(), QStringLiteral("changed"), QStringLiteral("x"), QString());
-    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdDelete")), Qt::LeftButton);
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
     QVERIFY(!p.editor());
     QCOMPARE(p.status(), QStringLiteral("You must first select an entry to edit."));
     QCOMPARE(p.vaultBytes(), before);
@@ -216,11 +215,11 @@ void TestEditor::addModeEditorTakesNewestRequest()
 {
     TestProgram p;
     p.startWithEntries(five());
-    p.form1()->cmdAdd_Click();
-    FrmAdd* editor = p.editor();
+    p.mainWindow()->addEntry();
+    EntryEditor* editor = p.editor();
     fill(editor, QStringLiteral("n"), QStringLiteral("m"), QStringLiteral("o"));
     p.selectRow(1);
-    p.form1()->cmdEdit_Click();
+    p.mainWindow()->editSelected();
     QCOMPARE(p.editor(), editor);
     QCOMPARE(editor->windowTitle(), QStringLiteral("Add an entry"));
     QCOMPARE(field(editor, "txtUsername")->text(), QStringLiteral("n"));
@@ -237,8 +236,8 @@ void TestEditor::editFollowsTheEntry()
         TestProgram p;
         p.startWithEntries({QStringLiteral("b|||1|||"), QStringLiteral("a|||2|||"), QStringLiteral("c|||3|||")});
         p.selectRow(0);
-        p.form1()->cmdEdit_Click();
-        p.form1()->list().columnClicked(1); // sorts ascending by username: a, b, c
+        p.mainWindow()->editSelected();
+        p.mainWindow()->list().columnClicked(1); // sorts ascending by username: a, b, c
         field(p.editor(), "txtPassword")->setText(QStringLiteral("9"));
         clickSave(p.editor());
         QCOMPARE(p.vaultBytes(),
@@ -248,9 +247,9 @@ void TestEditor::editFollowsTheEntry()
     TestProgram p;
     p.startWithEntries({QStringLiteral("a|||1|||"), QStringLiteral("b|||2|||")});
     p.selectRow(0);
-    p.form1()->cmdEdit_Click();
+    p.mainWindow()->editSelected();
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
-    p.form1()->cmdDelete_Click();
+    p.mainWindow()->deleteSelected();
     clickSave(p.editor());
     QCOMPARE(p.vaultBytes(), savedVault({QStringLiteral("b|||2|||"), QStringLiteral("a|||1|||")}));
 }

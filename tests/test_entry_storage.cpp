@@ -139,7 +139,8 @@ void TestEntryStorage::randomEditsMatchAPlainList()
             rows.erase(rows.begin() + row);
         } else {
             // A sort keeps every row with its identity; the order itself is the sort tests' business.
-            vault.sort(rng.bounded(4) != 0, rng.bounded(3), rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+            vault.sort(
+                {rng.bounded(4) != 0, rng.bounded(3), rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder});
             std::vector<Row> sorted;
             for (int row = 0; row < model.count(); ++row) {
                 const auto it =
@@ -188,9 +189,9 @@ void TestEntryStorage::emptyAndIgnorableTextSortFirst()
     QVERIFY(vault.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
 
     // Equal texts keep the order they came in, either way.
-    vault.sort(true, 0, Qt::AscendingOrder);
+    vault.sort({true, 0, Qt::AscendingOrder});
     QCOMPARE(usernames(model), (QStringList{QString(), QStringLiteral("\u0001"), "A", "a", "b"}));
-    vault.sort(true, 0, Qt::DescendingOrder);
+    vault.sort({true, 0, Qt::DescendingOrder});
     QCOMPARE(usernames(model), QStringList({"b", "A", "a"}) + descendingTail);
 }
 

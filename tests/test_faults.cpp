@@ -3,8 +3,8 @@
 #include "core/vault/VaultStorage.h"
 #include "support/TestProgram.h"
 #include "tools/SaveVersions.h"
-#include "windows/editor/FrmAdd.h"
-#include "windows/main/Form1.h"
+#include "windows/editor/EntryEditor.h"
+#include "windows/main/MainWindow.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -206,12 +206,12 @@ void TestFaults::refusedSaves()
         if (action == QLatin1String("delete")) {
             p.selectRow(0);
             p.fake.messages.answers = {MessageBoxes::Answer::Ok};
-            p.form1()->cmdDelete_Click();
+            p.mainWindow()->deleteSelected();
         } else {
-            p.form1()->cmdAdd_Click();
+            p.mainWindow()->addEntry();
             p.editor()->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("new"));
             p.editor()->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("entry"));
-            QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+            QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
         }
     }
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);

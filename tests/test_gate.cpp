@@ -2,9 +2,9 @@
 #include "core/platform/Twips.h"
 #include "core/vault/SealedFormat.h"
 #include "support/TestProgram.h"
-#include "windows/editor/FrmAdd.h"
-#include "windows/gate/FrmPass.h"
-#include "windows/main/Form1.h"
+#include "windows/editor/EntryEditor.h"
+#include "windows/gate/PasswordGate.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/Topmost.h"
 
 #include <QWindow>
@@ -18,18 +18,18 @@ namespace {
 
 using Answer = MessageBoxes::Answer;
 
-QLineEdit* box(FrmPass* gate, const char* name)
+QLineEdit* box(PasswordGate* gate, const char* name)
 {
     return gate->findChild<QLineEdit*>(QLatin1String(name));
 }
 
-void type(FrmPass* gate, const QString& first, const QString& second = {})
+void type(PasswordGate* gate, const QString& first, const QString& second = {})
 {
-    box(gate, "txtPass")->setText(first);
-    box(gate, "txtPass2")->setText(second);
+    box(gate, "txtPassword")->setText(first);
+    box(gate, "txtRetype")->setText(second);
 }
 
-void clickOk(FrmPass* gate)
+void clickOk(PasswordGate* gate)
 {
     QTest::mouseClick(gate->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
 }
@@ -57,7 +57,7 @@ private slots:
     void verifyTries();
     void closeBoxEndsProgram_data();
     void closeBoxEndsProgram();
-    void timerKeepsMainWindowHidden();
+    void mainWindowStaysHiddenWhileTheGateIsOpen();
     void unreadableFileEndsWithoutWriting();
     void sealedFileOpensWithItsPasswordAndStaysSealed();
     void damagedSealedFileIsRefusedUnchanged_data();
@@ -82,21 +82,21 @@ void TestGate::modeFollowsFirstLine()
     if (!file.isNull())
         p.writeVault(file);
     p.start();
-    FrmPass* gate = p.gate();
+    PasswordGate* gate = p.gate();
     QVERIFY(gate);
     QVERIFY(gate->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!p.form1()->isVisible(), 500);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.mainWindow()->isVisible(), 500);
     QVERIFY(IsTopmost(gate));
     QCOMPARE(gate->windowTitle(), QStringLiteral("Password Required"));
     QCOMPARE(p.ctx->vault.needsNewPassword(), createMode);
-    const auto* label = gate->findChild<QLabel*>(QStringLiteral("SkinLabel1"));
+    const auto* label = gate->findChild<QLabel*>(QStringLiteral("lblPrompt"));
     QCOMPARE(label->text(), createMode ? kWelcome : QStringLiteral("Please enter your password"));
-    QCOMPARE(box(gate, "txtPass2")->isVisible(), createMode);
+    QCOMPARE(box(gate, "txtRetype")->isVisible(), createMode);
     // Layout of the mode, in twips.
     const int okTop = createMode ? 2450 : 780;
     QCOMPARE(gate->findChild<QPushButton*>(QStringLiteral("cmdOK"))->y(), twipsToPixels(okTop));
     QCOMPARE(gate->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->y(), twipsToPixels(okTop));
-    QCOMPARE(box(gate, "txtPass")->y(), twipsToPixels(createMode ? 1700 : 360));
+    QCOMPARE(box(gate, "txtPassword")->y(), twipsToPixels(createMode ? 1700 : 360));
     QCOMPARE(gate->height(), twipsToPixels((createMode ? 3505 : 1845) - 405));
     QCOMPARE(QApplication::focusWidget() == gate->findChild<QPushButton*>(QStringLiteral("cmdOK")) ||
                  !gate->isActiveWindow(),
@@ -135,15 +135,15 @@ void TestGate::createRules()
     QFETCH(bool, keepsText);
     TestProgram p;
     p.start();
-    FrmPass* gate = p.gate();
+    PasswordGate* gate = p.gate();
     type(gate, first, second);
     clickOk(gate);
     QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
     QVERIFY2(p.fake.messages.boxes[0].text.startsWith(message), qPrintable(p.fake.messages.boxes[0].text));
     QCOMPARE(p.fake.messages.boxes[0].title, QStringLiteral("Keyhaven"));
     QCOMPARE(p.fake.messages.boxes[0].icon, MessageBoxes::Icon::None);
-    QCOMPARE(box(gate, "txtPass")->text(), keepsText ? first : QString());
-    QCOMPARE(box(gate, "txtPass2")->text(), keepsText ? second : QString());
+    QCOMPARE(box(gate, "txtPassword")->text(), keepsText ? first : QString());
+    QCOMPARE(box(gate, "txtRetype")->text(), keepsText ? second : QString());
     QCOMPARE(p.gate(), gate);
     QVERIFY(!p.ctx->vault.unlocked());
     QCOMPARE(p.vaultBytes(), QByteArray("\r\n"));
@@ -156,11 +156,11 @@ void TestGate::createAcceptsAndWritesPasswordLine()
     p.start();
     type(p.gate(), QStringLiteral("    "), QStringLiteral("    "));
     // Enter: the gate closes while its own text box is still handling the key.
-    QTest::keyClick(box(p.gate(), "txtPass2"), Qt::Key_Return);
+    QTest::keyClick(box(p.gate(), "txtRetype"), Qt::Key_Return);
     QCOMPARE(p.vaultBytes(), QByteArray::fromHex("A0A0A0A00D0A"));
     QVERIFY(p.ctx->vault.unlocked()); // under the password in the file's first line
     QCOMPARE(p.status(), QStringLiteral("Password created successfully"));
-    QVERIFY(p.form1()->isVisible());
+    QVERIFY(p.mainWindow()->isVisible());
     QVERIFY(p.listEntries().empty());
     QTRY_VERIFY(!p.gate());
     QVERIFY(p.fake.messages.boxes.empty());
@@ -207,7 +207,7 @@ void TestGate::createKeepsEntriesOfAFileWithoutPassword()
 
 void TestGate::enterInEitherBoxIsOk()
 {
-    for (const char* boxName : {"txtPass", "txtPass2"}) {
+    for (const char* boxName : {"txtPassword", "txtRetype"}) {
         TestProgram p;
         p.start();
         type(p.gate(), QStringLiteral("abcd"));
@@ -219,7 +219,7 @@ void TestGate::enterInEitherBoxIsOk()
     p.writeVault(vaultFile({QStringLiteral("abcd"), QStringLiteral("u|||p|||l")}));
     p.start();
     type(p.gate(), QStringLiteral("abcd"));
-    QTest::keyClick(box(p.gate(), "txtPass"), Qt::Key_Enter);
+    QTest::keyClick(box(p.gate(), "txtPassword"), Qt::Key_Enter);
     QCOMPARE(p.status(), QStringLiteral("Loaded 1 entries"));
 }
 
@@ -227,7 +227,7 @@ void TestGate::messagesShownWhileNotTopmost()
 {
     TestProgram p;
     p.start();
-    FrmPass* gate = p.gate();
+    PasswordGate* gate = p.gate();
     // The same native window, in the same place, before, during and after the box.
     const QWindow* native = gate->windowHandle();
     const WId id = gate->winId();
@@ -286,7 +286,7 @@ void TestGate::verifyTries()
                                        QStringLiteral("d|||e|||f"), QString(), QStringLiteral("g|||h|||i"), QString()});
     p.writeVault(file);
     p.start();
-    FrmPass* gate = p.gate();
+    PasswordGate* gate = p.gate();
     p.fake.messages.answers.assign(answers.begin(), answers.end());
     for (const QString& t : typed) {
         type(gate, t);
@@ -294,7 +294,7 @@ void TestGate::verifyTries()
         if (p.fake.programEnd.ends)
             break;
         if (!p.ctx->vault.unlocked())
-            QVERIFY(box(gate, "txtPass")->text().isEmpty());
+            QVERIFY(box(gate, "txtPassword")->text().isEmpty());
     }
     QCOMPARE(p.fake.messages.texts(), messages);
     for (const auto& b : p.fake.messages.boxes) {
@@ -309,12 +309,11 @@ void TestGate::verifyTries()
     }
     QCOMPARE(p.fake.programEnd.ends, ends ? 1 : 0);
     if (ends) {
-        QVERIFY(!gate->timerRunning());
         QVERIFY(p.listEntries().empty());
     } else {
         QCOMPARE(p.status(), QStringLiteral("Loaded 3 entries"));
         QCOMPARE(p.listEntries().size(), size_t(3));
-        QVERIFY(p.form1()->isVisible());
+        QVERIFY(p.mainWindow()->isVisible());
     }
     QCOMPARE(p.vaultBytes(), file);
 }
@@ -338,13 +337,12 @@ void TestGate::closeBoxEndsProgram()
     QVERIFY(!p.gate());
 }
 
-void TestGate::timerKeepsMainWindowHidden()
+void TestGate::mainWindowStaysHiddenWhileTheGateIsOpen()
 {
     TestProgram p;
     p.start();
-    QVERIFY(p.gate()->timerRunning());
-    p.form1()->show(); // as the start-up does right after the main window's load
-    QTRY_VERIFY_WITH_TIMEOUT(!p.form1()->isVisible(), 500);
+    p.mainWindow()->show(); // as the start-up does right after the main window's load
+    QTRY_VERIFY_WITH_TIMEOUT(!p.mainWindow()->isVisible(), 500);
 }
 
 void TestGate::unreadableFileEndsWithoutWriting()
@@ -375,10 +373,10 @@ void TestGate::sealedFileOpensWithItsPasswordAndStaysSealed()
     type(p.gate(), QStringLiteral("master"));
     clickOk(p.gate());
     QCOMPARE(p.status(), QStringLiteral("Loaded 1 entries"));
-    p.form1()->cmdAdd_Click();
+    p.mainWindow()->addEntry();
     p.editor()->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("bob"));
     p.editor()->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("pw2"));
-    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
     QCOMPARE(p.status(), QStringLiteral("Added new entry.  Data saved."));
     // Still sealed, under the same key, and holding both.
     const sealedformat::Opened opened = sealedformat::openWithKey(p.vaultBytes(), key);

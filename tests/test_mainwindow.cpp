@@ -1,9 +1,9 @@
 // The main window: captions, list columns, loading, status line, saves that fail, shutdown.
 #include "core/platform/Twips.h"
 #include "support/TestProgram.h"
-#include "windows/editor/FrmAdd.h"
+#include "windows/editor/EntryEditor.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -26,18 +26,18 @@ void TestMainWindow::captionsAndColumns()
 {
     TestProgram p;
     p.startAndUnlock();
-    Form1* w = p.form1();
+    MainWindow* w = p.mainWindow();
     QCOMPARE(w->windowTitle(), QStringLiteral("Keyhaven by Orrindale"));
     QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("cmdWebsite"))->text(),
              QStringLiteral("Visit orrindale.example"));
-    QCOMPARE(Form1::columnWidthsTwips(), (std::array<int, 3>{2345, 2375, 4095}));
+    QCOMPARE(MainWindow::columnWidthsTwips(), (std::array<int, 3>{2345, 2375, 4095}));
     QHeaderView* header = w->list().header();
     QCOMPARE(header->count(), 3);
     const QStringList titles = {QStringLiteral("Username"), QStringLiteral("Password"),
                                 QStringLiteral("Website/Location")};
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(w->list().model()->headerData(i, Qt::Horizontal).toString(), titles[i]);
-        QCOMPARE(header->sectionSize(i), twipsToPixels(Form1::columnWidthsTwips()[i]));
+        QCOMPARE(header->sectionSize(i), twipsToPixels(MainWindow::columnWidthsTwips()[i]));
         // Each copy button stands above the column it copies.
         auto* copy = w->findChild<QPushButton*>(QStringLiteral("cmdCopy_%1").arg(i));
         const int columnLeft = w->list().x() + header->sectionPosition(i);
@@ -51,14 +51,14 @@ void TestMainWindow::noAccessOrShortcutKeys()
 {
     TestProgram p;
     p.startAndUnlock();
-    for (QAction* a : p.form1()->findChildren<QAction*>()) {
+    for (QAction* a : p.mainWindow()->findChildren<QAction*>()) {
         QVERIFY(!a->text().contains(QLatin1Char('&')));
         QVERIFY(a->shortcut().isEmpty());
     }
-    for (QPushButton* b : p.form1()->findChildren<QPushButton*>())
+    for (QPushButton* b : p.mainWindow()->findChildren<QPushButton*>())
         QVERIFY(!b->text().contains(QLatin1Char('&')));
     QStringList menus;
-    for (QAction* a : p.form1()->menuBar()->actions())
+    for (QAction* a : p.mainWindow()->menuBar()->actions())
         menus << a->text();
     QCOMPARE(menus, (QStringList{QStringLiteral("File"), QStringLiteral("Data"), QStringLiteral("Copy"),
                                  QStringLiteral("Help"), QStringLiteral("About")}));
@@ -74,7 +74,7 @@ void TestMainWindow::loadsEntriesAndCountsDamagedLines()
         p.startAndUnlock();
         QCOMPARE(p.status(), QStringLiteral("Loaded 3 entries"));
         QCOMPARE(p.listEntries()[2].location, QStringLiteral("i|||j"));
-        QVERIFY(p.form1()->isVisible());
+        QVERIFY(p.mainWindow()->isVisible());
     }
     TestProgram p;
     p.writeVault(vaultFile({QStringLiteral("master"), QStringLiteral("only a name"), QStringLiteral("u|||p")}));
@@ -96,7 +96,7 @@ void TestMainWindow::failedSaveNeverClaimsSuccess()
     QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc")));
     p.selectRow(0);
     p.fake.messages.answers = {MessageBoxes::Answer::Ok};
-    p.form1()->cmdDelete_Click();
+    p.mainWindow()->deleteSelected();
     QCOMPARE(p.fake.messages.boxes.size(), size_t(2));
     QVERIFY(p.fake.messages.boxes[1].text.contains(p.vaultPath()));
     QVERIFY2(p.status().startsWith(QLatin1String("Save failed")), qPrintable(p.status()));
@@ -104,10 +104,10 @@ void TestMainWindow::failedSaveNeverClaimsSuccess()
     QVERIFY(p.listEntries().empty()); // kept in memory for the next save
     // The next save that can write, writes the change.
     QVERIFY(QDir(p.folder()).rmdir(QStringLiteral("data.enc")));
-    p.form1()->cmdAdd_Click();
+    p.mainWindow()->addEntry();
     p.editor()->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("x"));
     p.editor()->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("y"));
-    p.editor()->cmdAdd_Click();
+    p.editor()->save();
     QCOMPARE(p.vaultBytes(), vaultFile({QStringLiteral("master"), QStringLiteral("x|||y|||"), QString()}));
     QCOMPARE(p.status(), QStringLiteral("Added new entry.  Data saved."));
 }
@@ -118,11 +118,11 @@ void TestMainWindow::closingEndsProgramWithoutSaving()
     const QByteArray file = vaultFile({QStringLiteral("master"), QStringLiteral("a|||b|||c"), QString()});
     p.writeVault(file);
     p.startAndUnlock();
-    p.form1()->cmdAdd_Click();
-    FrmAdd* editor = p.editor();
+    p.mainWindow()->addEntry();
+    EntryEditor* editor = p.editor();
     editor->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(QStringLiteral("typed"));
     editor->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("unsaved"));
-    p.form1()->close();
+    p.mainWindow()->close();
     QVERIFY(!p.editor());
     QCOMPARE(p.fake.programEnd.ends, 1);
     QCOMPARE(p.vaultBytes(), file);
@@ -133,9 +133,9 @@ void TestMainWindow::exitMenuClosesLikeCloseBox()
 {
     TestProgram p;
     p.startAndUnlock();
-    p.form1()->findChild<QAction*>(QStringLiteral("mnuFileItem_0"))->trigger();
+    p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuFileItem_0"))->trigger();
     QCOMPARE(p.fake.programEnd.ends, 1);
-    QVERIFY(!p.form1());
+    QVERIFY(!p.mainWindow());
 }
 
 QTEST_MAIN(TestMainWindow)

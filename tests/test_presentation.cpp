@@ -1,11 +1,11 @@
 // Splash window, Readme/Help window and About window.
 #include "support/TestProgram.h"
-#include "windows/gate/FrmPass.h"
-#include "windows/info/Form8.h"
-#include "windows/info/FrmAbout.h"
-#include "windows/info/FrmSplash.h"
+#include "windows/gate/PasswordGate.h"
+#include "windows/info/AboutWindow.h"
+#include "windows/info/HelpWindow.h"
 #include "windows/info/NamedPictures.h"
-#include "windows/main/Form1.h"
+#include "windows/info/SplashWindow.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/Topmost.h"
 #include "windows/platform/WindowRegistry.h"
 #include "windows/skin/SkinLabel.h"
@@ -21,10 +21,10 @@
 namespace {
 
 // Starts the run as the program does, at the splash window.
-FrmSplash* startAtSplash(TestProgram& p)
+SplashWindow* startAtSplash(TestProgram& p)
 {
     p.program->start();
-    return p.program->windows.frmSplash;
+    return p.program->windows.splash;
 }
 
 void writeHelp(const TestProgram& p, const QByteArray& rtf = "{\\rtf1\\ansi {\\b Help} text\\par}")
@@ -71,20 +71,20 @@ private slots:
 void TestPresentation::splashGivesWayToTheGate()
 {
     TestProgram p;
-    FrmSplash* splash = startAtSplash(p);
+    SplashWindow* splash = startAtSplash(p);
     QCOMPARE(p.ctx->identity.productName, QStringLiteral("Keyhaven"));
     QVERIFY(p.ctx->skinningEnabled);
     QVERIFY(!p.ctx->mainWindowClosed);
     QCOMPARE(splash->size(), QSize(476, 316));
     QVERIFY(splash->isVisible());
-    QVERIFY(!p.form1()); // 75 ticks of 2 ms first
-    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000);
+    QVERIFY(!p.mainWindow()); // 75 ticks of 2 ms first
+    QTRY_VERIFY_WITH_TIMEOUT(p.mainWindow() != nullptr, 3000);
     QVERIFY(p.gate());
     QVERIFY(!splash->isVisible());
-    QCOMPARE(p.program->windows.frmSplash, splash); // stays loaded, hidden
-    Form1* main = p.form1();
+    QCOMPARE(p.program->windows.splash, splash); // stays loaded, hidden
+    MainWindow* main = p.mainWindow();
     QTest::qWait(30); // no further hand-over
-    QCOMPARE(p.form1(), main);
+    QCOMPARE(p.mainWindow(), main);
     QVERIFY(p.gate()->isVisible());
 }
 
@@ -94,7 +94,7 @@ void TestPresentation::splashStillShownWhileMainWindowLoads()
     QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc"))); // the load reports it in a box
     bool splashVisibleDuringLoad = false;
     bool boxShown = false;
-    FrmSplash* splash = nullptr;
+    SplashWindow* splash = nullptr;
     p.fake.messages.onShow = [&](const MessageBoxes::Box&) {
         boxShown = true;
         splashVisibleDuringLoad = splash && splash->isVisible();
@@ -108,11 +108,11 @@ void TestPresentation::splashStillShownWhileMainWindowLoads()
 void TestPresentation::splashRefusesOtherCloses()
 {
     TestProgram p;
-    FrmSplash* splash = startAtSplash(p);
+    SplashWindow* splash = startAtSplash(p);
     QVERIFY(!splash->windowHandle()->close()); // as the window manager's close (Alt+F4) does
     QVERIFY(splash->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000); // the count goes on and hands over
-    QCOMPARE(p.program->windows.frmSplash, splash);
+    QTRY_VERIFY_WITH_TIMEOUT(p.mainWindow() != nullptr, 3000); // the count goes on and hands over
+    QCOMPARE(p.program->windows.splash, splash);
 }
 
 void TestPresentation::helpAtStartupFollowsSetting_data()
@@ -134,14 +134,15 @@ void TestPresentation::helpAtStartupFollowsSetting()
     writeHelp(p);
     setShowHelp(p, setting);
     p.startAndUnlock();
-    Form8* help = p.program->windows.form8;
+    HelpWindow* help = p.program->windows.help;
     QCOMPARE(help != nullptr && help->isVisible(), opens);
     if (!opens)
         return;
     QCOMPARE(help->windowTitle(), QStringLiteral("Readme/Help"));
     QVERIFY(IsTopmost(help));
-    QVERIFY(help->findChild<QCheckBox*>(QStringLiteral("Check1"))->isChecked());
-    QCOMPARE(help->findChild<QTextEdit*>(QStringLiteral("rtf1"))->toPlainText().trimmed(), QStringLiteral("Help text"));
+    QVERIFY(help->findChild<QCheckBox*>(QStringLiteral("chkShowAtStartup"))->isChecked());
+    QCOMPARE(help->findChild<QTextEdit*>(QStringLiteral("helpText"))->toPlainText().trimmed(),
+             QStringLiteral("Help text"));
     QCOMPARE(showHelp(p), setting); // loading writes nothing new
 }
 
@@ -164,11 +165,11 @@ void TestPresentation::helpCheckBoxWritesSetting()
     writeHelp(p);
     setShowHelp(p, stored);
     p.startAndUnlock();
-    QVERIFY(!p.program->windows.form8);
-    p.form1()->findChild<QAction*>(QStringLiteral("mnuHelpItem_0"))->trigger();
-    Form8* help = p.program->windows.form8;
+    QVERIFY(!p.program->windows.help);
+    p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuHelpItem_0"))->trigger();
+    HelpWindow* help = p.program->windows.help;
     QVERIFY(help && help->isVisible());
-    auto* check = help->findChild<QCheckBox*>(QStringLiteral("Check1"));
+    auto* check = help->findChild<QCheckBox*>(QStringLiteral("chkShowAtStartup"));
     QCOMPARE(check->checkState(), shown);
     for (const QString& expected : afterClicks) {
         QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(5, check->height() / 2));
@@ -181,12 +182,12 @@ void TestPresentation::helpMissingShowsNothing()
     TestProgram p;
     setShowHelp(p, QString());
     p.startAndUnlock();
-    Form8* help = p.program->windows.form8;
+    HelpWindow* help = p.program->windows.help;
     QVERIFY(help); // loaded, but hidden
     QVERIFY(!help->isVisible());
-    p.form1()->viewHelp();
+    p.mainWindow()->viewHelp();
     QVERIFY(!help->isVisible());
-    QCOMPARE(p.program->windows.form8, help);
+    QCOMPARE(p.program->windows.help, help);
 }
 
 void TestPresentation::hugeHelpShowsCut_data()
@@ -209,10 +210,10 @@ void TestPresentation::hugeHelpShowsCut()
     TestProgram p;
     writeHelp(p, rtf);
     p.startAndUnlock();
-    p.form1()->viewHelp();
-    Form8* help = p.program->windows.form8;
+    p.mainWindow()->viewHelp();
+    HelpWindow* help = p.program->windows.help;
     QVERIFY(help && help->isVisible());
-    const QString text = help->findChild<QTextEdit*>(QStringLiteral("rtf1"))->toPlainText();
+    const QString text = help->findChild<QTextEdit*>(QStringLiteral("helpText"))->toPlainText();
     QVERIFY(text.startsWith(QLatin1String("Start ")));
     QCOMPARE(text.contains(QLatin1String("Part of this help is not shown")), cut);
     // Every run that is kept can be laid out: none longer than 500 characters and an ellipsis.
@@ -230,11 +231,11 @@ void TestPresentation::aboutTexts()
         TestProgram p;
         p.ctx->version.minor = minor;
         p.startAndUnlock();
-        p.form1()->findChild<QAction*>(QStringLiteral("mnuAboutItem_0"))->trigger();
-        FrmAbout* about = p.program->windows.frmAbout;
+        p.mainWindow()->findChild<QAction*>(QStringLiteral("mnuAboutItem_0"))->trigger();
+        AboutWindow* about = p.program->windows.about;
         QVERIFY(about && about->isVisible());
         QCOMPARE(about->windowTitle(), QStringLiteral("About Keyhaven"));
-        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Keyhaven"));
+        QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblProduct"))->text(), QStringLiteral("Keyhaven"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblVersion"))->text(), QLatin1String(shown));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblCompany"))->text(), QStringLiteral("Orrindale"));
         QCOMPARE(about->findChild<QLabel*>(QStringLiteral("lblWebsite"))->text(), QStringLiteral("orrindale.example"));
@@ -263,8 +264,8 @@ void TestPresentation::picturesShowTheVersionInformation()
     // The banner fills its picture box exactly.
     TestProgram p;
     p.startAndUnlock();
-    p.form1()->about();
-    auto* box = p.program->windows.frmAbout->findChild<QLabel*>(QStringLiteral("Picture1"));
+    p.mainWindow()->about();
+    auto* box = p.program->windows.about->findChild<QLabel*>(QStringLiteral("banner"));
     QCOMPARE(banner[0].height(), box->height());
     QCOMPARE(box->pixmap().size(), QSize(497, 69));
 }
@@ -273,11 +274,12 @@ void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
 {
     TestProgram p;
     p.startAndUnlock();
-    p.form1()->about();
-    FrmAbout* about = p.program->windows.frmAbout;
-    const auto& copies = about->skinLabel1();
-    QCOMPARE(copies.size(), size_t(4));
-    const QStringList plain = {QStringLiteral("Label2"), QStringLiteral("Label3"), QStringLiteral("Label4")};
+    p.mainWindow()->about();
+    AboutWindow* about = p.program->windows.about;
+    const QList<SkinLabel*> copies = skinLabelsOf(about);
+    QCOMPARE(copies.size(), 4);
+    const QStringList plain = {QStringLiteral("lblVersionCaption"), QStringLiteral("lblCompanyCaption"),
+                               QStringLiteral("lblWebsiteCaption")};
     for (int i = 0; i < 3; ++i) {
         const auto* original = about->findChild<QLabel*>(plain[i]);
         QCOMPARE(copies[i + 1]->text(), original->text());
@@ -286,13 +288,13 @@ void TestPresentation::aboutCopiesPlainLabelsOncePerLoad()
         QVERIFY(copies[i + 1]->isVisible());
     }
     QVERIFY(!copies[0]->isVisible());
-    p.form1()->about(); // already open: brought to the front only
-    QCOMPARE(p.program->windows.frmAbout, about);
-    QCOMPARE(about->skinLabel1().size(), size_t(4));
+    p.mainWindow()->about(); // already open: brought to the front only
+    QCOMPARE(p.program->windows.about, about);
+    QCOMPARE(skinLabelsOf(about).size(), 4);
     // A new load makes its own three copies.
     about->close();
-    p.form1()->about();
-    QCOMPARE(p.program->windows.frmAbout->skinLabel1().size(), size_t(4));
+    p.mainWindow()->about();
+    QCOMPARE(skinLabelsOf(p.program->windows.about).size(), 4);
 }
 
 QTEST_MAIN(TestPresentation)

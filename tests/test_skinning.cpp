@@ -1,15 +1,15 @@
 // Skinning: the skin file, the colour table, the recovery through the splash window, the service.
 #include "support/TestProgram.h"
-#include "windows/browser/FrmWebsite.h"
-#include "windows/info/Form8.h"
-#include "windows/info/FrmSplash.h"
+#include "windows/browser/BrowserWindow.h"
+#include "windows/info/HelpWindow.h"
+#include "windows/info/SplashWindow.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/WindowRegistry.h"
 #include "windows/skin/SkinEngine.h"
 #include "windows/skin/SkinLabel.h"
 #include "windows/skin/SkinService.h"
-#include "windows/skin/SkinWindow.h"
+#include "windows/skin/Skinning.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,9 +29,9 @@ QString shippedSkin()
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-FrmSplash* splashOf(TestProgram& p)
+SplashWindow* splashOf(TestProgram& p)
 {
-    return p.program->windows.frmSplash;
+    return p.program->windows.splash;
 }
 
 } // namespace
@@ -71,8 +71,8 @@ void TestSkinning::shippedSkinReadsWithEnoughContrast()
     QVERIFY(contrastRatio(QColor(Qt::white), c("accent")) >= 4.5); // selected rows
     SkinEngine engine;
     QVERIFY(engine.load(QStringLiteral(":/skins/harbour.skin")).ok);
-    QCOMPARE(SkinEngine::fromRgbValue(engine.SkinBackColor().value), c("back"));
-    QCOMPARE(engine.SkinPanelColor().value & 0xFF, c("panel").red()); // red in the lowest byte
+    QCOMPARE(SkinEngine::fromRgbValue(engine.backColor().value), c("back"));
+    QCOMPARE(engine.panelColor().value & 0xFF, c("panel").red()); // red in the lowest byte
 }
 
 void TestSkinning::damagedSkinsAreRefused_data()
@@ -123,7 +123,7 @@ void TestSkinning::colourTable()
                                      {new QToolButton(&window), false, false, false}, // Qt's own parts
                                      {otherCase, false, false, false}};
     const qint32 back = 0x00112233, fore = 0x00445566, panel = 0x00778899;
-    ApplySkinColors(&window, back, fore, panel);
+    applySkinColors(&window, back, fore, panel);
     for (const Case& c : cases) {
         const QVariant backColor = c.control->property("BackColor");
         const QVariant foreColor = c.control->property("ForeColor");
@@ -144,26 +144,26 @@ void TestSkinning::colourTable()
 void TestSkinning::helpWindowGetsOnlyTheWindowLook()
 {
     TestProgram p;
-    QFile help(p.folder() + QStringLiteral("/Help.rtf"));
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("{\\rtf1 Help}");
-    help.close();
+    QFile helpFile(p.folder() + QStringLiteral("/Help.rtf"));
+    QVERIFY(helpFile.open(QIODevice::WriteOnly));
+    helpFile.write("{\\rtf1 Help}");
+    helpFile.close();
     p.fake.settings.values.clear();
     p.startAndUnlock();
-    Form8* form8 = p.program->windows.form8;
-    QVERIFY(form8 && form8->isVisible());
-    QVERIFY(!form8->styleSheet().isEmpty());
-    for (QWidget* control : form8->findChildren<QWidget*>())
+    HelpWindow* help = p.program->windows.help;
+    QVERIFY(help && help->isVisible());
+    QVERIFY(!help->styleSheet().isEmpty());
+    for (QWidget* control : help->findChildren<QWidget*>())
         QVERIFY(!control->property("BackColor").isValid());
     // The main window's controls took the colours.
-    auto* add = p.form1()->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
-    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine.SkinBackColor().value);
+    auto* add = p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
+    QCOMPARE(add->property("BackColor").toInt(), p.ctx->skinEngine.backColor().value);
 }
 
 void TestSkinning::windowSkinnedBeforeSkinningStartedGetsTheSkin()
 {
     TestProgram p;
-    InitProductIdentity(*p.ctx);
+    initProductIdentity(*p.ctx);
     QWidget window;
     auto* button = new QPushButton(&window);
     QVERIFY(SkinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
@@ -172,7 +172,7 @@ void TestSkinning::windowSkinnedBeforeSkinningStartedGetsTheSkin()
     // Skinning a window opens no other window.
     QVERIFY(!splashOf(p));
     QTest::qWait(200);
-    QVERIFY(!p.form1());
+    QVERIFY(!p.mainWindow());
 }
 
 void TestSkinning::brokenSkinNeverStopsTheProgram()
@@ -181,11 +181,11 @@ void TestSkinning::brokenSkinNeverStopsTheProgram()
     p.ctx->skinPath = p.folder() + QStringLiteral("/missing.skin");
     // At start: the splash window's own skinning fails inside its load, without waiting.
     p.program->start();
-    FrmSplash* splash = splashOf(p);
+    SplashWindow* splash = splashOf(p);
     QVERIFY(splash && splash->isVisible());
     QVERIFY(splash->styleSheet().isEmpty());
-    QVERIFY(!p.ctx->skinService.running());               // attaching and starting failed
-    QTRY_VERIFY_WITH_TIMEOUT(p.form1() != nullptr, 3000); // and the hand-over still comes
+    QVERIFY(!p.ctx->skinService.running());                    // attaching and starting failed
+    QTRY_VERIFY_WITH_TIMEOUT(p.mainWindow() != nullptr, 3000); // and the hand-over still comes
     QVERIFY(p.gate());
     // Afterwards: a window that cannot be skinned keeps the platform's look.
     QWidget window;
@@ -201,7 +201,7 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
         TestProgram p;
         p.startAndUnlock();
         QVERIFY(p.ctx->skinService.running());
-        p.form1()->close();
+        p.mainWindow()->close();
         QCOMPARE(p.ctx->skinService.stops(), 1);
         QVERIFY(!p.ctx->skinService.running());
         QCOMPARE(p.fake.programEnd.ends, 1);
@@ -209,10 +209,10 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
     TestProgram p;
     p.ctx->homePage = QStringLiteral("about:blank");
     p.startAndUnlock();
-    p.form1()->cmdWebsite_Click();
-    FrmWebsite* browser = p.program->windows.frmWebsite;
+    p.mainWindow()->visitWebsite();
+    BrowserWindow* browser = p.program->windows.browser;
     QVERIFY(browser && browser->isVisible());
-    p.form1()->close();
+    p.mainWindow()->close();
     QCOMPARE(p.ctx->skinService.stops(), 0); // the browser still shows the skin
     QVERIFY(p.ctx->skinService.running());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -3,6 +3,7 @@
 // punctuation, letters some languages sort apart, texts alike far in, empty and ignorable
 // text, equal texts), in several languages, both directions, small lists and large ones.
 #include "core/vault/CollationSort.h"
+#include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
 
 #include <QCollatorSortKey>
@@ -180,8 +181,9 @@ void TestSortOrder::listSortsAsComparing()
         for (const Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
             EntryStore store;
             store.replaceAll(entries);
-            QVERIFY(store.setSortSettings(true, column, direction));
-            QCOMPARE(store.sortedOrder(), comparedOrder(collator, columns[column], direction));
+            EntrySort sort;
+            QVERIFY(sort.change({true, column, direction}, store.count()));
+            QCOMPARE(sort.sortedOrder(store), comparedOrder(collator, columns[column], direction));
         }
     }
     QLocale::setDefault(QLocale::c());

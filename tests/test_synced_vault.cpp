@@ -2,9 +2,9 @@
 // are merged, shown by themselves, and what cannot be merged is never written over.
 #include "core/vault/VaultFormat.h"
 #include "support/TestProgram.h"
-#include "windows/editor/FrmAdd.h"
+#include "windows/editor/EntryEditor.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -32,12 +32,12 @@ void replaceElsewhere(TestProgram& p, const QByteArray& bytes)
 
 void saveInEditor(TestProgram& p, const QString& user, const QString& pass, const QString& site)
 {
-    FrmAdd* editor = p.editor();
+    EntryEditor* editor = p.editor();
     QVERIFY(editor);
     editor->findChild<QLineEdit*>(QStringLiteral("txtUsername"))->setText(user);
     editor->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(pass);
     editor->findChild<QLineEdit*>(QStringLiteral("txtWebsite"))->setText(site);
-    QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QTest::mouseClick(editor->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
 }
 
 QStringList usernamesIn(const QByteArray& file)
@@ -84,16 +84,16 @@ void TestSyncedVault::commandsMergeWithAReplacedFile()
     // Another machine added an entry; the sync tool put its file in place.
     replaceElsewhere(p, savedVault(kStart + QStringList{kAdded}));
     if (command == QLatin1String("add")) {
-        p.form1()->cmdAdd_Click();
+        p.mainWindow()->addEntry();
         saveInEditor(p, QStringLiteral("dan"), QStringLiteral("pw-d"), QString());
     } else if (command == QLatin1String("edit")) {
         p.selectRow(1);
-        p.form1()->cmdEdit_Click();
+        p.mainWindow()->editSelected();
         saveInEditor(p, QStringLiteral("eve"), QStringLiteral("pw-e"), QString());
     } else {
         p.selectRow(1);
         p.fake.messages.answers = {MessageBoxes::Answer::Ok};
-        p.form1()->cmdDelete_Click();
+        p.mainWindow()->deleteSelected();
     }
     QCOMPARE(p.vaultBytes(), savedVault(file));
     QCOMPARE(p.status(), status);
@@ -117,7 +117,7 @@ void TestSyncedVault::changesElsewhereShowByThemselves()
     QCOMPARE(p.status(), QStringLiteral("The data file was changed elsewhere: the list was reloaded (3 entries)"));
     QCOMPARE(p.listEntries().size(), size_t(3));
     QCOMPARE(p.listEntries()[0].username, QStringLiteral("xan"));
-    QCOMPARE(p.form1()->FirstSelectedRow(), 2); // cid, where it is now
+    QCOMPARE(p.mainWindow()->firstSelectedRow(), 2); // cid, where it is now
     QCOMPARE(p.vaultBytes(), savedVault({kAdded, kStart[2], kStart[0]}));
 }
 
@@ -126,13 +126,13 @@ void TestSyncedVault::openEditorKeepsWhatWasTypedThroughAReload()
     TestProgram p;
     p.startWithEntries(kStart);
     p.selectRow(1);
-    p.form1()->cmdEdit_Click();
+    p.mainWindow()->editSelected();
     QLineEdit* password = p.editor()->findChild<QLineEdit*>(QStringLiteral("txtPassword"));
     password->setText(QStringLiteral("typed here"));
     replaceElsewhere(p, savedVault({kStart[2], kStart[1], kStart[0], kAdded}));
     QTRY_VERIFY_WITH_TIMEOUT(p.status().contains(QLatin1String("reloaded")), 5000);
     QCOMPARE(password->text(), QStringLiteral("typed here"));
-    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdAdd")), Qt::LeftButton);
+    QTest::mouseClick(p.editor()->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
     // bob changed where he now is; nothing else touched.
     QCOMPARE(p.vaultBytes(),
              savedVault({kStart[2], QStringLiteral("bob|||typed here|||b.example.com"), kStart[0], kAdded}));
@@ -146,7 +146,7 @@ void TestSyncedVault::anotherMasterPasswordIsNeverWrittenOver()
     replaceElsewhere(p, other);
     QTRY_VERIFY_WITH_TIMEOUT(p.status().contains(QLatin1String("it was not reloaded")), 5000);
     QCOMPARE(p.listEntries().size(), size_t(3));
-    p.form1()->cmdAdd_Click();
+    p.mainWindow()->addEntry();
     saveInEditor(p, QStringLiteral("dan"), QStringLiteral("pw-d"), QString());
     QCOMPARE(p.vaultBytes(), other);
     const QStringList beside =
@@ -175,7 +175,7 @@ void TestSyncedVault::twoWritersLoseNothing()
     QVERIFY(other.waitForStarted());
     QStringList expected = {QStringLiteral("ann"), QStringLiteral("bob"), QStringLiteral("cid")};
     for (int i = 0; i < 25; ++i) {
-        p.form1()->cmdAdd_Click();
+        p.mainWindow()->addEntry();
         saveInEditor(p, QStringLiteral("here%1").arg(i), QStringLiteral("pw"), QString());
         QVERIFY2(p.status().startsWith(QLatin1String("Added new entry.  Data saved.")), qPrintable(p.status()));
         QTest::qWait(12);

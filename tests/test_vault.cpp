@@ -1,5 +1,6 @@
 // The data file without windows: code page, cipher, the file's shapes, reading rules, storage.
 #include "core/platform/CodePage.h"
+#include "core/vault/EntryRules.h"
 #include "core/vault/LineCipher.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultStorage.h"
@@ -266,7 +267,7 @@ void TestVault::fieldProblems()
     QFETCH(QString, text);
     QFETCH(bool, isLocation);
     QFETCH(bool, refused);
-    QCOMPARE(!vaultformat::problemWithField(text, isLocation).isEmpty(), refused);
+    QCOMPARE(!entryrules::problemWithField(text, isLocation).isEmpty(), refused);
 }
 
 void TestVault::fileNamePart_data()
@@ -284,14 +285,14 @@ void TestVault::fileNamePart()
 {
     QFETCH(QString, path);
     QFETCH(QString, name);
-    QCOMPARE(vaultstorage::FileNamePart(path), name);
+    QCOMPARE(vaultstorage::fileNamePart(path), name);
 }
 
 void TestVault::ensureCreatesOwnerOnlyEmptyLine()
 {
     QTemporaryDir dir;
     const QString path = vaultstorage::vaultPath(dir.path());
-    QVERIFY(vaultstorage::EnsureVaultFile(path).ok);
+    QVERIFY(vaultstorage::ensureVaultFile(path).ok);
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), hex("0D0A"));
@@ -301,7 +302,7 @@ void TestVault::ensureCreatesOwnerOnlyEmptyLine()
     f.close();
     // An existing file is left alone.
     QVERIFY(vaultstorage::saveAtomically(path, hex("E10D0A")).ok);
-    QVERIFY(vaultstorage::EnsureVaultFile(path).ok);
+    QVERIFY(vaultstorage::ensureVaultFile(path).ok);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), hex("E10D0A"));
 }
@@ -310,11 +311,11 @@ void TestVault::fileExistsOnlyForFiles()
 {
     QTemporaryDir dir;
     const QString path = vaultstorage::vaultPath(dir.path());
-    QVERIFY(!vaultstorage::FileExists(path));
+    QVERIFY(!vaultstorage::fileExists(path));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("data.enc")));
-    QVERIFY(!vaultstorage::FileExists(path));
-    QVERIFY(!vaultstorage::EnsureVaultFile(path).ok); // a folder is never written over
-    QVERIFY(!vaultstorage::FileExists(QString()));
+    QVERIFY(!vaultstorage::fileExists(path));
+    QVERIFY(!vaultstorage::ensureVaultFile(path).ok); // a folder is never written over
+    QVERIFY(!vaultstorage::fileExists(QString()));
 }
 
 void TestVault::saveReplacesAtomicallyAndKeepsPermissions()

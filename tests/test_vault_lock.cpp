@@ -2,7 +2,6 @@
 #include "core/vault/VaultLock.h"
 #include "core/vault/VaultStorage.h"
 #include "support/TestProgram.h"
-#include "windows/run/ClaimVault.h"
 
 #include <QFile>
 #include <QProcess>
@@ -25,14 +24,14 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     const QByteArray file = vaultFile({QStringLiteral("master"), QString()});
     first.writeVault(file);
     VaultLock firstLock;
-    QVERIFY(claimVault(*first.ctx, firstLock));
+    QVERIFY(first.program->claimVault(firstLock));
     QVERIFY(first.fake.messages.boxes.empty());
 
     // Another run on the same file, reached through another spelling of the path.
     TestProgram second;
     second.ctx->programFolder = first.folder() + QStringLiteral("/./");
     VaultLock secondLock;
-    QVERIFY(!claimVault(*second.ctx, secondLock));
+    QVERIFY(!second.program->claimVault(secondLock));
     QCOMPARE(second.fake.programEnd.ends, 1);
     QCOMPARE(second.fake.messages.boxes.size(), size_t(1));
     QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
@@ -46,7 +45,7 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     // A different file is not held.
     TestProgram other;
     VaultLock otherLock;
-    QVERIFY(claimVault(*other.ctx, otherLock));
+    QVERIFY(other.program->claimVault(otherLock));
 }
 
 void TestVaultLock::heldWhateverTheRuntimeFolder_data()
@@ -62,13 +61,13 @@ void TestVaultLock::heldWhateverTheRuntimeFolder()
     TestProgram first;
     first.writeVault(vaultFile({QStringLiteral("master"), QString()}));
     VaultLock firstLock;
-    QVERIFY(claimVault(*first.ctx, firstLock));
+    QVERIFY(first.program->claimVault(firstLock));
     const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
     runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
     TestProgram second;
     second.ctx->programFolder = first.folder();
     VaultLock secondLock;
-    const bool claimed = claimVault(*second.ctx, secondLock);
+    const bool claimed = second.program->claimVault(secondLock);
     before.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", before);
     QVERIFY(!claimed);
     QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
@@ -87,7 +86,7 @@ void TestVaultLock::lockOfACrashedCopyIsTakenOver()
     QTRY_VERIFY_WITH_TIMEOUT(!lock.tryAcquire(p.vaultPath()) && lock.heldByOther(), 5000);
     holder.kill();
     QVERIFY(holder.waitForFinished());
-    QVERIFY(claimVault(*p.ctx, lock));
+    QVERIFY(p.program->claimVault(lock));
     QVERIFY(p.fake.messages.boxes.empty());
     QCOMPARE(p.fake.programEnd.ends, 0);
 }
@@ -100,7 +99,7 @@ void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
     // Something that is no file has the lock file's name: no lock can be made there.
     QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc.lock")));
     VaultLock lock;
-    const bool claimed = claimVault(*p.ctx, lock);
+    const bool claimed = p.program->claimVault(lock);
 
     QVERIFY(!claimed);
     QCOMPARE(p.fake.programEnd.ends, 1);

@@ -186,7 +186,7 @@ void TestVaultSession::changesAreSavedAtOnceAndReported()
     QCOMPARE(log, (QStringList{QStringLiteral("insert 1-1"), QStringLiteral("inserted")}));
 
     log.clear();
-    session.sort(true, 0, Qt::DescendingOrder); // cid, ann: not saved until the next change
+    session.sort({true, 0, Qt::DescendingOrder}); // cid, ann: not saved until the next change
     QCOMPARE(log, (QStringList{QStringLiteral("reorder"), QStringLiteral("reordered 1,0")}));
     QCOMPARE(readFile(path), fileOf({kMail, kShop}));
 
@@ -230,7 +230,7 @@ void TestVaultSession::sortedListSavesAsShownAgainAndAgain()
         return vaultformat::fullVault(QStringLiteral("master"), entries);
     };
 
-    session.sort(true, 0, Qt::DescendingOrder);
+    session.sort({true, 0, Qt::DescendingOrder});
     QVERIFY(session.add(kShop).ok);
     QCOMPARE(readFile(path), fileOf({wide, damaged, kShop, kBank, kMail}));
     const Entry edited{QStringLiteral("ann"), QStringLiteral("new"), QStringLiteral("mail.example.com")};
@@ -238,7 +238,7 @@ void TestVaultSession::sortedListSavesAsShownAgainAndAgain()
     QCOMPARE(readFile(path), fileOf({wide, damaged, kShop, kBank, edited}));
     QVERIFY(session.remove(1).ok);
     QCOMPARE(readFile(path), fileOf({wide, kShop, kBank, edited}));
-    session.sort(true, 0, Qt::AscendingOrder);
+    session.sort({true, 0, Qt::AscendingOrder});
     QVERIFY(session.remove(2).ok);
     QCOMPARE(readFile(path), fileOf({edited, kBank, wide}));
     QCOMPARE(rows(session), (std::vector<Entry>{edited, kBank, wide}));
@@ -379,7 +379,7 @@ void TestVaultSession::changesMadeElsewhereAreMerged()
     } else if (command == QLatin1String("delete B")) {
         saved = session.remove(1);
     } else {
-        session.sort(true, 0, Qt::DescendingOrder);
+        session.sort({true, 0, Qt::DescendingOrder});
         saved = session.save();
     }
 

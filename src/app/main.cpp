@@ -6,7 +6,6 @@
 #include "windows/platform/QtFileDialogs.h"
 #include "windows/platform/QtMessageBoxes.h"
 #include "windows/platform/QtSettingsStore.h"
-#include "windows/run/ClaimVault.h"
 #include "windows/run/Program.h"
 
 #include <QApplication>
@@ -30,10 +29,10 @@ int main(int argc, char* argv[])
                    QCoreApplication::applicationDirPath());
 
     app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
-    VaultLock lock;
-    if (!claimVault(ctx, lock))
-        return 0;
     Program program(ctx);
+    VaultLock lock;
+    if (!program.claimVault(lock))
+        return 0;
     program.start();
     return app.exec();
 }

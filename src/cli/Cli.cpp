@@ -3,6 +3,7 @@
 #include "core/exchange/Csv.h"
 #include "core/exchange/ImportCsv.h"
 #include "core/platform/SecretInput.h"
+#include "core/vault/EntryRules.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultLock.h"
 #include "core/vault/VaultSession.h"
@@ -87,7 +88,7 @@ public:
     // The editor's rules: username and password not empty, nothing the file cannot hold.
     int refuse(const Entry& entry)
     {
-        const QString problem = vaultformat::problemWithEntry(entry);
+        const QString problem = entryrules::problemWithEntry(entry);
         return problem.isEmpty() ? Done : fail(BadInput, problem);
     }
 
@@ -163,7 +164,7 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
         return r.fail(BadInput, QStringLiteral("usage of \"%1\" not understood; see keyhaven-cli --help").arg(command));
 
     // The same lock as the program: never a write while it has the file open.
-    if (!vaultstorage::FileExists(path))
+    if (!vaultstorage::fileExists(path))
         return r.fail(FileProblem, QStringLiteral("there is no data file at %1").arg(QDir::toNativeSeparators(path)));
     VaultLock lock;
     if (!lock.tryAcquire(path))

@@ -3,21 +3,24 @@
 #include "core/platform/CodePage.h"
 #include "core/vault/LineCipher.h"
 #include "core/vault/VaultStorage.h"
-#include "windows/browser/FrmWebsite.h"
-#include "windows/editor/FrmAdd.h"
-#include "windows/gate/FrmPass.h"
-#include "windows/info/Form8.h"
-#include "windows/info/FrmAbout.h"
+#include "windows/browser/BrowserWindow.h"
+#include "windows/editor/EntryEditor.h"
+#include "windows/gate/PasswordGate.h"
+#include "windows/info/AboutWindow.h"
+#include "windows/info/HelpWindow.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/Accessibility.h"
 #include "windows/platform/WindowRegistry.h"
+#include "windows/skin/SkinLabel.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -85,17 +88,17 @@ void TestProgram::start()
 {
     prepareRun(*ctx); // as the splash window does
     program->loadMainWindow();
-    showModeless(program->windows.form1);
+    showModeless(program->windows.mainWindow);
 }
 
 void TestProgram::startAndUnlock(const QString& password)
 {
     start();
-    FrmPass* pass = gate();
+    PasswordGate* pass = gate();
     if (!pass)
         qFatal("no password gate");
-    pass->findChild<QLineEdit*>(QStringLiteral("txtPass"))->setText(password);
-    pass->findChild<QLineEdit*>(QStringLiteral("txtPass2"))->setText(password);
+    pass->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(password);
+    pass->findChild<QLineEdit*>(QStringLiteral("txtRetype"))->setText(password);
     QTest::mouseClick(pass->findChild<QPushButton*>(QStringLiteral("cmdOK")), Qt::LeftButton);
 }
 
@@ -135,52 +138,52 @@ QWidget* TestProgram::openWindow(const QString& name)
     startWithEntries(
         {QStringLiteral("alice|||Tr0ub4dor&3|||www.example.com"), QStringLiteral("bob|||correct horse|||C:\\Data")});
     if (name == QLatin1String("main"))
-        return form1();
+        return mainWindow();
     if (name == QLatin1String("editor"))
-        form1()->cmdAdd_Click();
+        mainWindow()->addEntry();
     else if (name == QLatin1String("browser"))
-        form1()->cmdWebsite_Click();
+        mainWindow()->visitWebsite();
     else if (name == QLatin1String("help"))
-        form1()->viewHelp();
+        mainWindow()->viewHelp();
     else if (name == QLatin1String("about"))
-        form1()->about();
-    const QHash<QString, QWidget*> windows = {{QStringLiteral("editor"), program->windows.frmAdd},
-                                              {QStringLiteral("browser"), program->windows.frmWebsite},
-                                              {QStringLiteral("help"), program->windows.form8},
-                                              {QStringLiteral("about"), program->windows.frmAbout}};
+        mainWindow()->about();
+    const QHash<QString, QWidget*> windows = {{QStringLiteral("editor"), program->windows.editor},
+                                              {QStringLiteral("browser"), program->windows.browser},
+                                              {QStringLiteral("help"), program->windows.help},
+                                              {QStringLiteral("about"), program->windows.about}};
     return windows.value(name);
 }
 
-Form1* TestProgram::form1() const
+MainWindow* TestProgram::mainWindow() const
 {
-    return program->windows.form1;
+    return program->windows.mainWindow;
 }
 
-FrmPass* TestProgram::gate() const
+PasswordGate* TestProgram::gate() const
 {
-    return program->windows.frmPass;
+    return program->windows.gate;
 }
 
-FrmAdd* TestProgram::editor() const
+EntryEditor* TestProgram::editor() const
 {
-    return program->windows.frmAdd;
+    return program->windows.editor;
 }
 
 QString TestProgram::status() const
 {
     // What the user sees in the panel.
-    const QLabel* panel = form1() ? form1()->findChild<QLabel*>(QStringLiteral("StatusPanel1")) : nullptr;
+    const QLabel* panel = mainWindow() ? mainWindow()->findChild<QLabel*>(QStringLiteral("statusPanel")) : nullptr;
     return panel ? panel->text() : QString();
 }
 
 std::vector<Entry> TestProgram::listEntries() const
 {
-    return form1()->list().entries().entries();
+    return mainWindow()->list().entries().entries();
 }
 
 void TestProgram::selectRow(int row0) const
 {
-    form1()->list().selectRow(row0);
+    mainWindow()->list().selectRow(row0);
 }
 
 QByteArray vaultFile(const QStringList& plainLines)
@@ -199,4 +202,15 @@ QByteArray vaultFile(const QStringList& plainLines)
 QByteArray savedVault(const QStringList& entryLines)
 {
     return vaultFile(QStringList{QStringLiteral("master")} + entryLines + QStringList{QString()});
+}
+
+QList<SkinLabel*> skinLabelsOf(const QWidget* window)
+{
+    QList<SkinLabel*> labels =
+        window->findChildren<SkinLabel*>(QRegularExpression(QStringLiteral("^skinLabel(Template|Copy_)")));
+    const auto place = [](const SkinLabel* label) {
+        return label->objectName().section(QLatin1Char('_'), 1).toInt(); // the template has none: 0
+    };
+    std::sort(labels.begin(), labels.end(), [&](auto* a, auto* b) { return place(a) < place(b); });
+    return labels;
 }

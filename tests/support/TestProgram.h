@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-class Form1;
-class FrmPass;
-class FrmAdd;
+class MainWindow;
+class PasswordGate;
+class EntryEditor;
 
 // One run of the program in a temporary program folder, with the platform's seams faked.
 class TestProgram {
@@ -37,9 +37,9 @@ public:
     // A data column "window" with a row for each of those names.
     static void addWindowRows();
 
-    Form1* form1() const;
-    FrmPass* gate() const;
-    FrmAdd* editor() const;
+    MainWindow* mainWindow() const;
+    PasswordGate* gate() const;
+    EntryEditor* editor() const;
     QString status() const; // the status panel's text, as shown
     std::vector<Entry> listEntries() const;
     void selectRow(int row0) const;
@@ -56,3 +56,7 @@ private:
 QByteArray vaultFile(const QStringList& plainLines);
 // The file a save writes for these plain entry lines under the master password "master".
 QByteArray savedVault(const QStringList& entryLines);
+
+class SkinLabel;
+// A window's skin labels: the hidden template, then a skinned copy over each plain label.
+QList<SkinLabel*> skinLabelsOf(const QWidget* window);

@@ -21,8 +21,8 @@ fi
 # Inside the windows: a window knows its own controls and what lies below the windows (context,
 # skin, platform), never another window nor the place that wires them (run).
 window_folders="gate main editor browser info"
-declare -A window_classes=([gate]="FrmPass" [main]="Form1" [editor]="FrmAdd" [browser]="FrmWebsite"
-                           [info]="Form8 FrmAbout FrmSplash")
+declare -A window_classes=([gate]="PasswordGate" [main]="MainWindow" [editor]="EntryEditor" [browser]="BrowserWindow"
+                           [info]="HelpWindow AboutWindow SplashWindow")
 for folder in $window_folders; do
     others=$(echo "$window_folders run" | tr ' ' '\n' | grep -vx "$folder" | paste -sd'|')
     found=$(grep -rnE "#include \"windows/($others)/" "$src/windows/$folder")

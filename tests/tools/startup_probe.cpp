@@ -5,14 +5,13 @@
 #include "core/platform/VersionInfo.h"
 #include "core/vault/VaultLock.h"
 #include "windows/context/AppContext.h"
-#include "windows/gate/FrmPass.h"
+#include "windows/gate/PasswordGate.h"
 #include "windows/platform/Accessibility.h"
 #include "windows/platform/DesktopShell.h"
 #include "windows/platform/ProcessEnd.h"
 #include "windows/platform/QtFileDialogs.h"
 #include "windows/platform/QtMessageBoxes.h"
 #include "windows/platform/QtSettingsStore.h"
-#include "windows/run/ClaimVault.h"
 #include "windows/run/Program.h"
 
 #include <QApplication>
@@ -34,15 +33,15 @@ int main(int argc, char* argv[])
     DesktopShell shell;
     QtFileDialogs files;
     AppContext ctx(Platform{messages, programEnd, settings, shell, files}, version, QString::fromLocal8Bit(argv[1]));
-    VaultLock lock;
-    if (!claimVault(ctx, lock))
-        return 1;
     Program program(ctx);
+    VaultLock lock;
+    if (!program.claimVault(lock))
+        return 1;
     program.start();
     QTimer look;
     int waited = 0;
     QObject::connect(&look, &QTimer::timeout, [&] {
-        FrmPass* gate = program.windows.frmPass;
+        PasswordGate* gate = program.windows.gate;
         if (gate && gate->isVisible() && gate->windowHandle() && gate->windowHandle()->isExposed()) {
             std::printf("the gate is shown on %s\n", qPrintable(QGuiApplication::platformName()));
             app.exit(0);

@@ -1,6 +1,7 @@
 #include "core/exchange/ImportCsv.h"
 
 #include "core/exchange/Csv.h"
+#include "core/vault/EntryRules.h"
 #include "core/vault/VaultFormat.h"
 
 namespace importcsv {
@@ -56,7 +57,7 @@ ResultWith<std::vector<Entry>> entries(QByteArrayView csv)
             continue;
         static const char* const kNames[3] = {"username", "password", "location"};
         for (int f = 0; f < 3; ++f) {
-            const QString problem = vaultformat::problemWithField(fields[f], f == 2);
+            const QString problem = entryrules::problemWithField(fields[f], f == 2);
             if (!problem.isEmpty())
                 refused.append(QStringLiteral("line %1: the %2 cannot be stored: %3")
                                    .arg(QString::number(rec.line), QLatin1String(kNames[f]), problem));

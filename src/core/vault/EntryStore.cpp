@@ -1,8 +1,5 @@
 #include "core/vault/EntryStore.h"
 
-#include "core/vault/CollationSort.h"
-
-#include <QCollatorSortKey>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,28 +7,8 @@
 
 namespace {
 
-constexpr char16_t kNoSingleFold = 0xFFFF;
-
-// The case folding of the character of each enciphered byte, so a field folds as it is
-// deciphered; characters that fold to more than one are marked and take the general route.
-const std::array<char16_t, 256>& foldTable()
-{
-    static const std::array<char16_t, 256> table = [] {
-        std::array<char16_t, 256> t{};
-        for (int b = 0; b < 256; ++b) {
-            const QString folded = vaultformat::decipheredText(QByteArray(1, static_cast<char>(b))).toCaseFolded();
-            t[b] = folded.size() == 1 ? folded.at(0).unicode() : kNoSingleFold;
-        }
-        return t;
-    }();
-    return table;
-}
-
 // Rows are kept as the file's lines, line ends and all, so runs of them save in one copy.
 constexpr char kLineEnd[] = {'\r', '\n'};
-
-// From how many rows a sort goes by collation keys.
-constexpr int kKeySortFrom = 8192;
 
 // How many rows ahead a save fetches the text of the row it will write.
 constexpr qsizetype kFetchAhead = 24;
@@ -71,14 +48,6 @@ vaultformat::EntrySpan encodeInto(QByteArray& text, std::vector<Entry>& keptAsIs
 }
 
 } // namespace
-
-EntryStore::EntryStore()
-{
-    // Rows compare as text: case ignored, the user's locale, digits never read as numbers.
-    // Case is folded before collating, since not every collation backend can ignore it.
-    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
-    m_collator.setNumericMode(false);
-}
 
 void EntryStore::insert(int row, const Entry& entry)
 {
@@ -130,37 +99,6 @@ void EntryStore::remove(int row)
     compactIfWasteful();
 }
 
-bool EntryStore::setSortSettings(bool sorted, int key, Qt::SortOrder order)
-{
-    const bool changed = sorted != m_sorted || key != m_sortKey || order != m_sortOrder;
-    m_sorted = sorted;
-    m_sortKey = key;
-    m_sortOrder = order;
-    return changed && m_sorted && count() > 1;
-}
-
-std::vector<int> EntryStore::sortedOrder() const
-{
-    std::vector<int> order(count());
-    std::iota(order.begin(), order.end(), 0);
-    if (count() < 2)
-        return order;
-    if (m_collator.locale().language() == QLocale::C) {
-        sortByKeys(order);
-        return order;
-    }
-    // Keys pay off on long lists; on short ones comparing the texts is quicker. The order is the same.
-    std::vector<int> sorted;
-    if (count() >= kKeySortFrom)
-        sorted = collationsort::sort(
-            m_collator, count(), [this](int row, QString& out) { foldedField(row, m_sortKey, out); }, m_sortOrder);
-    if (sorted.empty())
-        sortByText(order);
-    else
-        order = std::move(sorted);
-    return order;
-}
-
 void EntryStore::reorder(const std::vector<int>& order)
 {
     const int n = count();
@@ -182,6 +120,16 @@ QString EntryStore::field(const Entry& entry, int column)
     case 1: return entry.password;
     default: return entry.location;
     }
+}
+
+bool EntryStore::keptAsIs(int row) const
+{
+    return isKeptAsIs(m_rows[row]);
+}
+
+QByteArrayView EntryStore::storedField(int row, int column) const
+{
+    return bytesOf(m_rows[row], column);
 }
 
 QByteArrayView EntryStore::bytesOf(const Span& span, int column) const
@@ -247,59 +195,6 @@ void EntryStore::ensureIds()
         m_ids.resize(m_rows.size());
         std::iota(m_ids.begin(), m_ids.end(), m_firstId);
     }
-}
-
-void EntryStore::foldedField(int row, int column, QString& out) const
-{
-    out.resize(0); // keeps the buffer of the previous row
-    appendFolded(row, column, out);
-}
-
-void EntryStore::appendFolded(int row, int column, QString& out) const
-{
-    const Span& span = m_rows[row];
-    if (isKeptAsIs(span)) {
-        out.append(field(m_keptAsIs[span.start], column).toCaseFolded());
-        return;
-    }
-    const QByteArrayView bytes = bytesOf(span, column);
-    const auto& fold = foldTable();
-    const qsizetype at = out.size();
-    out.resize(at + bytes.size());
-    char16_t* to = reinterpret_cast<char16_t*>(out.data()) + at;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char16_t ch = fold[static_cast<unsigned char>(bytes[i])];
-        if (ch == kNoSingleFold) {
-            out.resize(at);
-            out.append(vaultformat::decipheredText(bytes).toCaseFolded());
-            return;
-        }
-        to[i] = ch;
-    }
-}
-
-int EntryStore::insertPosition(const Entry& entry) const
-{
-    if (!m_sorted)
-        return count();
-    const QString key = field(entry, m_sortKey).toCaseFolded();
-    QString other;
-    // After all equal rows, so equal rows keep the order in which they came.
-    const auto less = [&](int row) {
-        foldedField(row, m_sortKey, other);
-        const int c = m_collator.compare(key, other);
-        return m_sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
-    };
-    int lo = 0;
-    int hi = count();
-    while (lo < hi) {
-        const int mid = lo + (hi - lo) / 2;
-        if (less(mid))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return lo;
 }
 
 EntryStore::Span EntryStore::store(const Entry& entry)
@@ -389,70 +284,10 @@ void EntryStore::writeTo(vaultformat::FileWriter& writer) const
     }
 }
 
-qsizetype EntryStore::fileBytes() const
+qsizetype EntryStore::fileSize() const
 {
     qsizetype bytes = m_usedBytes;
     for (const Entry& e : m_keptAsIs)
         bytes += vaultformat::lineBytes(e);
     return bytes;
-}
-
-// The C locale's collation keys are the text's bytes, which its comparison does not follow
-// everywhere: there the keys decide, as they always did.
-void EntryStore::sortByKeys(std::vector<int>& order) const
-{
-    // One collation key per row, then cheap byte comparisons.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(order.size());
-    QString folded;
-    for (int row = 0; row < count(); ++row) {
-        foldedField(row, m_sortKey, folded);
-        keys.push_back(m_collator.sortKey(folded));
-    }
-    if (m_sortOrder == Qt::AscendingOrder)
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return keys[a].compare(keys[b]) > 0; });
-}
-
-// Elsewhere the collator compares text exactly as its keys would, and keys cost far more
-// memory than the text: the column's folded text is compared directly. Only an empty text
-// needs care, which the collator puts before all others while its key equals that of text
-// made of ignorable characters alone.
-void EntryStore::sortByText(std::vector<int>& order) const
-{
-    const int n = count();
-    qsizetype chars = 0;
-    for (const Span& span : m_rows)
-        chars += isKeptAsIs(span) ? 0 : span.sizes[std::clamp(m_sortKey, 0, 2)];
-    QString texts;
-    texts.reserve(chars);
-    std::vector<qsizetype> starts(n + 1);
-    for (int row = 0; row < n; ++row) {
-        appendFolded(row, m_sortKey, texts);
-        starts[row + 1] = texts.size();
-    }
-    const char16_t* text = reinterpret_cast<const char16_t*>(texts.constData());
-    const auto view = [&](int row) { return QStringView(text + starts[row], starts[row + 1] - starts[row]); };
-    const QCollatorSortKey emptyKey = m_collator.sortKey(QString());
-    std::vector<signed char> ignorable(n, -1); // found out when first needed
-    const auto collatesEmpty = [&](int row) {
-        if (ignorable[row] < 0)
-            ignorable[row] = static_cast<signed char>(view(row).isEmpty() ||
-                                                      m_collator.sortKey(view(row).toString()).compare(emptyKey) == 0);
-        return ignorable[row] == 1;
-    };
-    const auto compare = [&](int a, int b) {
-        const QStringView x = view(a);
-        const QStringView y = view(b);
-        if (!x.isEmpty() && !y.isEmpty())
-            return m_collator.compare(x, y);
-        const bool xEmpty = collatesEmpty(a);
-        const bool yEmpty = collatesEmpty(b);
-        return xEmpty == yEmpty ? 0 : xEmpty ? -1 : 1;
-    };
-    if (m_sortOrder == Qt::AscendingOrder)
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) < 0; });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return compare(a, b) > 0; });
 }

@@ -2,17 +2,14 @@
 #include "core/vault/Entry.h"
 #include "core/vault/VaultFormat.h"
 
-#include <QCollator>
 #include <vector>
 
-// The entries while the program runs, in the list's order: a sort reorders the rows themselves, so
-// a save writes them as shown. Each row carries an identity that survives sorting. Rows are kept
+// The entries while the program runs, in the list's order: a sort (EntrySort) reorders the rows
+// themselves, so a save writes them as shown. Each row carries an identity that survives sorting. Rows are kept
 // in one buffer as the file's lines, still enciphered, so a large list costs little more memory
 // than its file; an entry the code page cannot hold is kept as it is.
 class EntryStore {
 public:
-    EntryStore();
-
     int count() const { return static_cast<int>(m_rows.size()); }
     Entry at(int row) const;
     QString field(int row, int column) const;
@@ -27,8 +24,6 @@ public:
     int rowOfId(quint64 id) const;      // -1 when that entry is gone
     std::vector<Entry> entries() const; // a copy of every row
 
-    // Where a new entry goes: its sorted place while sorting is on, else the end.
-    int insertPosition(const Entry& entry) const;
     void insert(int row, const Entry& entry);
     void replaceAll(const std::vector<Entry>& entries);
     // Takes over a file's bytes as the rows' storage, in the file's order.
@@ -36,33 +31,27 @@ public:
     void setEntry(int row, const Entry& entry);
     void remove(int row);
 
-    // Adds every row, in list order, to a file being written; fileBytes() sizes its buffer.
-    void writeTo(vaultformat::FileWriter& writer) const;
-    qsizetype fileBytes() const;
-
-    // The sort settings: switch, 0-based column and direction. Setting them says whether the
-    // rows are now out of order; sortedOrder() gives the order and reorder() applies it.
-    bool sorted() const { return m_sorted; }
-    int sortKey() const { return m_sortKey; }
-    Qt::SortOrder sortOrder() const { return m_sortOrder; }
-    bool setSortSettings(bool sorted, int key, Qt::SortOrder order);
     // Element i is the row that goes to place i.
-    std::vector<int> sortedOrder() const;
     void reorder(const std::vector<int>& order);
+
+    // An entry the code page cannot hold (or too long for the buffer) is kept as it is; the
+    // others' fields lie in the buffer as the file has them, enciphered.
+    bool keptAsIs(int row) const;
+    QByteArrayView storedField(int row, int column) const;
+
+    // Adds every row, in list order, to a file being written; fileSize() sizes its buffer.
+    void writeTo(vaultformat::FileWriter& writer) const;
+    qsizetype fileSize() const; // in bytes, the entry lines alone
 
 private:
     using Span = vaultformat::EntrySpan;
 
-    void sortByKeys(std::vector<int>& order) const;
-    void sortByText(std::vector<int>& order) const;
     Span store(const Entry& entry);
     void release(const Span& span);
     void compactIfWasteful();
     void relayText();
     bool isKeptAsIs(const Span& span) const { return span.sizes[0] == vaultformat::kOversized; }
     QByteArrayView bytesOf(const Span& span, int column) const;
-    void foldedField(int row, int column, QString& out) const;
-    void appendFolded(int row, int column, QString& out) const;
     void ensureIds();
 
     QByteArray m_text;         // the rows' lines as the file has them, and some unused
@@ -75,8 +64,4 @@ private:
     std::vector<quint64> m_ids;
     quint64 m_firstId = 1;
     quint64 m_nextId = 1;
-    bool m_sorted = false;
-    int m_sortKey = 0;
-    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
-    QCollator m_collator;
 };

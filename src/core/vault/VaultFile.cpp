@@ -9,7 +9,7 @@ namespace vaultfile {
 Read read(const QString& path)
 {
     Read read;
-    const Result made = vaultstorage::EnsureVaultFile(path);
+    const Result made = vaultstorage::ensureVaultFile(path);
     if (!made.ok) {
         read.ok = false;
         read.reason = made.reason;
@@ -23,14 +23,9 @@ Read read(const QString& path)
 
 QByteArray fileFor(const QString& master, const EntryStore& store)
 {
-    vaultformat::FileWriter writer(master, store.fileBytes());
+    vaultformat::FileWriter writer(master, store.fileSize());
     store.writeTo(writer);
     return writer.finish();
-}
-
-Result save(const QString& path, const QString& master, const EntryStore& store)
-{
-    return vaultstorage::saveAtomically(path, fileFor(master, store));
 }
 
 } // namespace vaultfile

@@ -20,7 +20,4 @@ Read read(const QString& path);
 // The whole file for the rows under the master password, in the rows' order.
 QByteArray fileFor(const QString& master, const EntryStore& store);
 
-// Puts that file in place of the old one, all or nothing.
-Result save(const QString& path, const QString& master, const EntryStore& store);
-
 } // namespace vaultfile

@@ -116,13 +116,4 @@ private:
     qsizetype m_used = 0;
 };
 
-// What a field must not hold for the file to give it back unchanged; empty when it is fine.
-// Username and password may not hold the separator nor end with a bar; no field may hold a
-// character outside the code page or one that enciphers to CR.
-QString problemWithField(QStringView text, bool isLocation);
-QString problemWithPassword(QStringView text);
-// What keeps an entry out of the file, in the editor's words; empty when it can be stored: a
-// username and a password, and every field storable.
-QString problemWithEntry(const Entry& entry);
-
 } // namespace vaultformat

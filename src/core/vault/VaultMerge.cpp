@@ -9,14 +9,14 @@ namespace vaultmerge {
 
 namespace {
 
-void sortAsTheListDoes(std::vector<Entry>& entries, const Change& sort)
+void sortAsTheListDoes(std::vector<Entry>& entries, const SortSettings& settings)
 {
+    EntrySort sort;
+    if (!sort.change(settings, int(entries.size())))
+        return;
     EntryStore store;
     store.replaceAll(entries);
-    store.setSortSettings(sort.sorted, sort.column, sort.order);
-    if (!sort.sorted || store.count() < 2)
-        return;
-    store.reorder(store.sortedOrder());
+    store.reorder(sort.sortedOrder(store));
     entries = store.entries();
 }
 
@@ -47,7 +47,7 @@ Replayed replay(std::vector<Entry> entries, const std::vector<Change>& changes)
             out.row = -1;
             break;
         case Change::Kind::Sort:
-            sortAsTheListDoes(entries, change);
+            sortAsTheListDoes(entries, change.sort);
             out.row = -1;
             break;
         }

@@ -1,10 +1,10 @@
 #pragma once
 #include "core/platform/Result.h"
 #include "core/vault/Entry.h"
+#include "core/vault/EntrySort.h"
 
 #include <QByteArray>
 #include <QString>
-#include <Qt>
 #include <vector>
 
 // Merging with a data.enc that was changed elsewhere (a sync tool, another session, the command
@@ -17,17 +17,12 @@ struct Change {
     Kind kind = Kind::Add;
     Entry entry;  // Add: the new entry; Edit: the entry as it was; Remove: the removed entry
     Entry edited; // Edit: the entry as it is now
-    bool sorted = false;
-    int column = 0;
-    Qt::SortOrder order = Qt::AscendingOrder;
+    SortSettings sort;
 
-    static Change add(Entry e) { return {Kind::Add, std::move(e), {}}; }
-    static Change edit(Entry before, Entry after) { return {Kind::Edit, std::move(before), std::move(after)}; }
-    static Change remove(Entry e) { return {Kind::Remove, std::move(e), {}}; }
-    static Change sort(bool sorted, int column, Qt::SortOrder order)
-    {
-        return {Kind::Sort, {}, {}, sorted, column, order};
-    }
+    static Change add(Entry e) { return {Kind::Add, std::move(e), {}, {}}; }
+    static Change edit(Entry before, Entry after) { return {Kind::Edit, std::move(before), std::move(after), {}}; }
+    static Change remove(Entry e) { return {Kind::Remove, std::move(e), {}, {}}; }
+    static Change sortBy(SortSettings settings) { return {Kind::Sort, {}, {}, settings}; }
 };
 
 struct Replayed {

@@ -1,33 +1,33 @@
 #pragma once
 #include "core/platform/Result.h"
 #include "core/vault/Entry.h"
+#include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
 #include "core/vault/SealedFormat.h"
+#include "core/vault/VaultDisk.h"
 #include "core/vault/VaultMerge.h"
 
 #include <QByteArray>
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <vector>
 
-// The open vault, from the one reading of data.enc at start-up to every save: its path, its
-// master password and its entries. The windows and the command line change the vault only
-// through here. Each operation returns whether it failed and the system's reason; the session
+// The open vault, from the one reading of data.enc at start-up to every save: its master password,
+// its entries and this run's changes to them. The windows and the command line change the vault
+// only through here. Each operation returns whether it failed and the system's reason; the session
 // reports how its rows change, in the order a list view needs (before and after), so that a list
 // can follow them. What to tell the user stays with the caller.
 //
-// The file may change elsewhere meanwhile (a sync tool, another session). The session knows what
-// it last read or wrote; a save onto a file that changed replays this run's unsaved changes on it
-// instead of writing over it, and a file that cannot take them (another master password, not
-// readable, no longer a vault) is never written over: the changes go to a file beside it.
+// The file may change elsewhere meanwhile (a sync tool, another session): VaultDisk keeps in step
+// with it. A save onto a file that changed replays this run's unsaved changes on it instead of
+// writing over it, and a file that cannot take them (another master password, not readable, no
+// longer a vault) is never written over: the changes go to a file beside it.
 class VaultSession : public QObject {
     Q_OBJECT
 public:
     explicit VaultSession(QString path, QObject* parent = nullptr);
 
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_disk.path(); }
 
     // Makes sure the file exists and reads it whole, once. creating: the file could not be
     // created, rather than read.
@@ -60,16 +60,17 @@ public:
     };
     // Creates the master password and writes the file. Entries that a file without line 1
     // still holds are kept under it (and are the rows even when the write fails).
-    struct Created : Saved {
+    struct Created : Result {
         Loaded loaded;
     };
     Created createPassword(const QString& password);
 
     const EntryStore& entries() const { return m_store; }
+    const SortSettings& sortSettings() const { return m_sort.settings(); }
 
     // Each change is saved at once; when the save fails, the change stays in the rows and goes
     // with the next save.
-    Saved add(const Entry& entry);
+    Saved add(const Entry& entry) { return addAll({entry}); }
     // Adds the entries, each where add() would put it, and saves once.
     Saved addAll(const std::vector<Entry>& entries);
     // Replaces the entry with this identity, which was `before`. When the identity is gone (a
@@ -78,8 +79,8 @@ public:
     Saved replace(quint64 id, const Entry& before, const Entry& entry);
     Saved remove(int row);
     // Sorting is saved with the next change.
-    void sort(bool sorted, int column, Qt::SortOrder order);
-    Saved save();
+    void sort(const SortSettings& settings);
+    Saved save() { return commit(-1); }
     // Whether the file is sealed: only the master password opens it. Sealing and unsealing save
     // at once; unsealed, the file is exactly what a classic save writes.
     bool sealed() const { return m_key != nullptr; }
@@ -91,7 +92,7 @@ public:
 
     // Watches the file: when it changes elsewhere and nothing here is unsaved, the rows are
     // reloaded from it within a few seconds (reloaded()); a file that cannot be read under this
-    // master password is left alone (notReloaded()).
+    // master password is left alone (notReloaded(), once for each state of the file).
     void watch();
     // Looks at the file now; what the watch does on each change.
     void reloadIfChanged();
@@ -110,47 +111,23 @@ signals:
     void notReloaded(const QString& reason);
 
 private:
-    // What the file on disk is, as far as a look at it tells.
-    // A file replaced by a rename is another file (device and inode); one written in place has
-    // another size or times, to the nanosecond where the file system keeps them.
-    struct DiskState {
-        bool exists = false;
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = -1;
-        qint64 modifiedNs = 0;
-        qint64 changedNs = 0;
-        QByteArray hash; // of the bytes, when they were read or written
-        bool sameFileAs(const DiskState& other) const
-        {
-            return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
-                   modifiedNs == other.modifiedNs && changedNs == other.changedNs;
-        }
-    };
-    DiskState lookAtDisk() const;
-    static QByteArray hashOf(const QByteArray& bytes);
     Loaded load(QByteArray bytes);
-    // The file as this run writes it: the classic bytes, sealed when the file is.
-    QByteArray fileBytes() const;
-    // A file read from disk as classic bytes: a sealed one opened with this run's key or master
-    // password. Fails when it cannot be opened so.
-    ResultWith<QByteArray> classicOf(const ResultWith<QByteArray>& disk) const;
     void resetRows(const std::vector<Entry>& entries);
+    // The file as this run writes it: the classic bytes, sealed when the vault is.
+    QByteArray bytesToWrite() const;
+    // Reads the file when it changed elsewhere and puts this run's changes on top of it: the
+    // rows become the merge. Used by every save and by the watch.
+    VaultDisk::Changes takeChangesMadeElsewhere();
     Saved commit(int row);
-    Result writeOver(const QByteArray& bytes, const DiskState& expected);
-    QString writeConflictFile(const QByteArray& bytes) const;
 
-    QString m_path;
+    VaultDisk m_disk;
     QByteArray m_fileBytes; // as read at open(), until the rows take them over
     QString m_storedPassword;
     QString m_master;
     EntryStore m_store;
+    EntrySort m_sort;
     bool m_openedSealed = false;
     sealedformat::KeyPtr m_key; // while the file is sealed
     QString m_damage;
     std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
-    DiskState m_known;                         // the file as this run last read or wrote it
-    DiskState m_refused;                       // the last state of the file that could not be reloaded
-    QFileSystemWatcher* m_watcher = nullptr;
-    QTimer m_settle; // a change is looked at once the file has been quiet for a moment
 };

@@ -43,23 +43,23 @@ QString vaultPath(const QString& programFolder)
     return QDir(programFolder).filePath(QStringLiteral("data.enc"));
 }
 
-QString FileNamePart(const QString& path)
+QString fileNamePart(const QString& path)
 {
     const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
     return cut < 0 ? path : path.mid(cut + 1);
 }
 
-bool FileExists(const QString& path)
+bool fileExists(const QString& path)
 {
-    if (path.isEmpty() || FileNamePart(path).isEmpty())
+    if (path.isEmpty() || fileNamePart(path).isEmpty())
         return false;
     const QFileInfo info(path);
     return info.exists() && info.isFile();
 }
 
-Result EnsureVaultFile(const QString& path)
+Result ensureVaultFile(const QString& path)
 {
-    if (FileExists(path))
+    if (fileExists(path))
         return {};
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("A folder has the name of the data file."));

@@ -13,13 +13,13 @@ using Result = ::Result;
 QString vaultPath(const QString& programFolder);
 
 // The part of a path after its last separator (backslash or slash); the whole path without one.
-QString FileNamePart(const QString& path);
+QString fileNamePart(const QString& path);
 
 // Whether a normal file exists at the path; any error counts as no.
-bool FileExists(const QString& path);
+bool fileExists(const QString& path);
 
 // Creates the file as one empty line, readable and writable by its owner only, when it is missing.
-Result EnsureVaultFile(const QString& path);
+Result ensureVaultFile(const QString& path);
 
 // Reads the whole file.
 ResultWith<QByteArray> readAll(const QString& path);

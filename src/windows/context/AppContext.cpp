@@ -1,11 +1,11 @@
 #include "windows/context/AppContext.h"
 
-#include "windows/skin/SkinWindow.h"
+#include "windows/skin/Skinning.h"
 
 void prepareRun(AppContext& ctx)
 {
     ctx.mainWindowClosed = false;
-    InitProductIdentity(ctx);
+    initProductIdentity(ctx);
     if (ctx.skinningEnabled)
         startSkinning(ctx.skinEngine, ctx.skinService, ctx.skinPath);
 }

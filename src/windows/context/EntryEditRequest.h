@@ -6,7 +6,6 @@
 struct EntryEditRequest {
     enum class Mode { Add, Edit };
     Mode mode = Mode::Add;
-    int row = 0;       // 1-based position when Edit was used
     quint64 rowId = 0; // the entry itself
     Entry entry;
 };

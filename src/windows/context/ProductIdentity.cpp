@@ -2,7 +2,7 @@
 
 #include "windows/context/AppContext.h"
 
-void FillProductIdentity(AppContext& ctx)
+void fillProductIdentity(AppContext& ctx)
 {
     ctx.identity.productName = ctx.version.productName;
     ctx.identity.companyName = ctx.version.companyName;
@@ -10,8 +10,8 @@ void FillProductIdentity(AppContext& ctx)
     ctx.identity.companyHomePage = ctx.homePage;
 }
 
-void InitProductIdentity(AppContext& ctx)
+void initProductIdentity(AppContext& ctx)
 {
-    FillProductIdentity(ctx);
+    fillProductIdentity(ctx);
     ctx.skinningEnabled = true;
 }

@@ -12,7 +12,7 @@ struct ProductIdentity {
 };
 
 // Fills the product identity from the version information, and nothing else.
-void FillProductIdentity(AppContext& ctx);
+void fillProductIdentity(AppContext& ctx);
 
 // At start-up: fills the product identity and switches skinning on.
-void InitProductIdentity(AppContext& ctx);
+void initProductIdentity(AppContext& ctx);

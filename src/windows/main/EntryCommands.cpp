@@ -5,18 +5,18 @@
 #include "windows/context/AppContext.h"
 #include "windows/main/EntryListModel.h"
 #include "windows/main/EntryListView.h"
-#include "windows/main/Form1.h"
+#include "windows/main/MainWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 
-void Form1::cmdDelete_Click()
+void MainWindow::deleteSelected()
 {
-    const int row = FirstSelectedRow();
+    const int row = firstSelectedRow();
     if (row == 0)
-        return StatusLine(QStringLiteral("You must first select an entry to delete."));
-    const EntryListModel& model = m_lstPass->entries();
+        return showStatus(QStringLiteral("You must first select an entry to delete."));
+    const EntryListModel& model = m_entryList->entries();
     const quint64 id = model.idAt(row - 1);
     const Entry entry = model.at(row - 1);
     // A field of megabytes (a damaged file) is cut, as the box could not show it anyway.
@@ -28,23 +28,23 @@ void Form1::cmdDelete_Click()
     const auto answer =
         m_ctx.platform.messages.show(this, text, MessageBoxes::Buttons::OkCancel, QStringLiteral("Confirm Delete"));
     if (answer != MessageBoxes::Answer::Ok)
-        return StatusLine(QStringLiteral("Entry not deleted, cancelled by user"));
+        return showStatus(QStringLiteral("Entry not deleted, cancelled by user"));
     // The box let other windows run; remove the entry that was confirmed, wherever it stands now.
     const int current = model.rowOfId(id);
     const VaultSession::Saved saved = current >= 0 ? m_ctx.vault.remove(current) : m_ctx.vault.save();
     reportSave(saved, QStringLiteral("Entry deleted successfully, data saved."));
 }
 
-void Form1::cmdCopy_Click(int index)
+void MainWindow::copyField(int index)
 {
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const int row = FirstSelectedRow();
+    const int row = firstSelectedRow();
     if (row == 0)
-        return StatusLine(QStringLiteral("You must first select a row to copy from."));
+        return showStatus(QStringLiteral("You must first select a row to copy from."));
     static const std::array<QString, 3> prefixes = {
         QStringLiteral("Copied Username "), QStringLiteral("Copied Password "), QStringLiteral("Copied Location ")};
-    const QString value = EntryStore::field(m_lstPass->entries().at(row - 1), index);
+    const QString value = EntryStore::field(m_entryList->entries().at(row - 1), index);
     auto* copy = new QMimeData;
     copy->setText(value);
     if (index == 1) {
@@ -57,37 +57,37 @@ void Form1::cmdCopy_Click(int index)
 #endif
     }
     clipboard->setMimeData(copy);
-    StatusLine(prefixes[index] + value);
+    showStatus(prefixes[index] + value);
 }
 
-void Form1::cmdGoto_Click()
+void MainWindow::goToLocation()
 {
-    const int row = FirstSelectedRow();
+    const int row = firstSelectedRow();
     if (row == 0)
-        return StatusLine(QStringLiteral("You must first select an entry to go to."));
-    const QString target = goToTarget(m_lstPass->entries().at(row - 1).location);
+        return showStatus(QStringLiteral("You must first select an entry to go to."));
+    const QString target = goToTarget(m_entryList->entries().at(row - 1).location);
     // A shared data file may hold any location: what would run is never handed over.
     if (startsAProgram(target))
-        return StatusLine(QStringLiteral("Go To did not open \"%1\": it is a program, and Go To never starts one.")
+        return showStatus(QStringLiteral("Go To did not open \"%1\": it is a program, and Go To never starts one.")
                               .arg(EntryStore::shownText(target)));
-    StatusLine(QStringLiteral("Opening Location..."));
+    showStatus(QStringLiteral("Opening Location..."));
     const Result opened = m_ctx.platform.shell.open(target);
     if (!opened.ok)
-        StatusLine(
+        showStatus(
             QStringLiteral("Could not open the location \"%1\": %2").arg(EntryStore::shownText(target), opened.reason));
 }
 
-void Form1::cmdWebsite_Click()
+void MainWindow::visitWebsite()
 {
     emit websiteRequested();
 }
 
-void Form1::viewHelp()
+void MainWindow::viewHelp()
 {
     emit helpRequested();
 }
 
-void Form1::about()
+void MainWindow::about()
 {
     emit aboutRequested();
 }

@@ -3,7 +3,7 @@
 #include "core/vault/VaultSession.h"
 
 EntryListModel::EntryListModel(const VaultSession& vault, QObject* parent)
-    : QAbstractTableModel(parent), m_store(vault.entries())
+    : QAbstractTableModel(parent), m_vault(vault), m_store(vault.entries())
 {
     connect(&vault, &VaultSession::rowsAboutToBeInserted, this,
             [this](int first, int last) { beginInsertRows({}, first, last); });

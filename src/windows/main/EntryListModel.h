@@ -1,9 +1,7 @@
 #pragma once
-#include "core/vault/EntryStore.h"
+#include "core/vault/VaultSession.h"
 
 #include <QAbstractTableModel>
-
-class VaultSession;
 
 // The entry list as the list view sees it: a view of the open vault's rows, following what the
 // vault reports as it changes them.
@@ -29,13 +27,12 @@ public:
     quint64 idAt(int row) const { return m_store.idAt(row); }
     int rowOfId(quint64 id) const { return m_store.rowOfId(id); }
     std::vector<Entry> entries() const { return m_store.entries(); }
-    bool sorted() const { return m_store.sorted(); }
-    int sortKey() const { return m_store.sortKey(); }
-    Qt::SortOrder sortOrder() const { return m_store.sortOrder(); }
+    const SortSettings& sortSettings() const { return m_vault.sortSettings(); }
 
 private:
     void reordered(const std::vector<int>& order);
 
+    const VaultSession& m_vault;
     const EntryStore& m_store;
     QStringList m_titles;
 };

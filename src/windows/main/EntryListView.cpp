@@ -9,7 +9,7 @@ EntryListView::EntryListView(VaultSession& vault, QWidget* parent) : QTreeView(p
 {
     setProperty("controlTypeName", QStringLiteral("ListView"));
     // Before the first header click the list reads as descending, so that click sorts ascending.
-    vault.sort(false, 0, Qt::DescendingOrder);
+    vault.sort({false, 0, Qt::DescendingOrder});
     setModel(&m_model);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -69,8 +69,9 @@ void EntryListView::selectRow(int row0)
 
 void EntryListView::updateSortIndicator()
 {
-    if (!m_model.sorted())
+    const SortSettings& sort = m_model.sortSettings();
+    if (!sort.sorted)
         return;
     header()->setSortIndicatorShown(true);
-    header()->setSortIndicator(m_model.sortKey(), m_model.sortOrder());
+    header()->setSortIndicator(sort.column, sort.order);
 }

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <QWindow>
 
-void SetTopmost(QWidget* window, bool on)
+void setTopmost(QWidget* window, bool on)
 {
     if (!window || IsTopmost(window) == on)
         return;

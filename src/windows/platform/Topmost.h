@@ -3,5 +3,5 @@
 class QWidget;
 
 // Makes a window stay on top of all others (or not), keeping its position and size.
-void SetTopmost(QWidget* window, bool on);
+void setTopmost(QWidget* window, bool on);
 bool IsTopmost(const QWidget* window);

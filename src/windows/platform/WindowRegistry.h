@@ -26,7 +26,7 @@ W* loadWindow(QPointer<W>& slot, Make make, BeforeLoad beforeLoad)
         settleControls(window); // fonts are best fixed before a style sheet sees the controls
         slot = window;          // loaded from here on, also while its load step runs
         beforeLoad(window);
-        window->formLoad();
+        window->onLoad();
         if (slot == window)
             settleControls(window);
     }

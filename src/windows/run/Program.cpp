@@ -3,16 +3,18 @@
 #include "core/platform/MessageBoxes.h"
 #include "core/platform/ProgramEnd.h"
 #include "core/platform/SettingsStore.h"
-#include "windows/browser/FrmWebsite.h"
+#include "core/vault/VaultLock.h"
+#include "core/vault/VaultStorage.h"
+#include "windows/browser/BrowserWindow.h"
 #include "windows/context/AppContext.h"
-#include "windows/editor/FrmAdd.h"
-#include "windows/gate/FrmPass.h"
-#include "windows/info/Form8.h"
-#include "windows/info/FrmAbout.h"
-#include "windows/info/FrmSplash.h"
-#include "windows/main/Form1.h"
+#include "windows/editor/EntryEditor.h"
+#include "windows/gate/PasswordGate.h"
+#include "windows/info/AboutWindow.h"
+#include "windows/info/HelpWindow.h"
+#include "windows/info/SplashWindow.h"
+#include "windows/main/MainWindow.h"
 #include "windows/platform/WindowRegistry.h"
-#include "windows/skin/SkinWindow.h"
+#include "windows/skin/Skinning.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,13 +32,13 @@ QString damagedLinesText(int damaged)
 Program::Program(AppContext& ctx) : m_ctx(ctx)
 {
     connect(&ctx.vault, &VaultSession::reloaded, this, [this](int entries) {
-        if (windows.form1)
-            windows.form1->StatusLine(
+        if (windows.mainWindow)
+            windows.mainWindow->showStatus(
                 QStringLiteral("The data file was changed elsewhere: the list was reloaded (%1 entries)").arg(entries));
     });
     connect(&ctx.vault, &VaultSession::notReloaded, this, [this](const QString& reason) {
-        if (windows.form1)
-            windows.form1->StatusLine(
+        if (windows.mainWindow)
+            windows.mainWindow->showStatus(
                 QStringLiteral("The data file was changed elsewhere, and %1: it was not reloaded, and it will not "
                                "be written over")
                     .arg(reason));
@@ -61,15 +63,37 @@ W* Program::load(QPointer<W>& slot, Make make)
         });
 }
 
+bool Program::claimVault(VaultLock& lock)
+{
+    const QString path = vaultstorage::vaultPath(m_ctx.programFolder);
+    if (lock.tryAcquire(path))
+        return true;
+    const QString shownPath = QDir::toNativeSeparators(QDir::cleanPath(path));
+    const QString& product = m_ctx.version.productName;
+    const QString text =
+        lock.heldByOther()
+            ? QStringLiteral("%1 is already running with this data file:\n\n%2\n\n"
+                             "Only one copy at a time may use it, so that neither overwrites "
+                             "the other's changes. This copy will now close.")
+                  .arg(product, shownPath)
+            : QStringLiteral("%1 cannot make sure that it is the only copy using this data file:\n\n%2\n\n"
+                             "Its lock file cannot be created:\n\n%3\n\n"
+                             "This copy will now close, so that no two copies can overwrite each other's changes.")
+                  .arg(product, shownPath, QDir::toNativeSeparators(lock.path()));
+    m_ctx.platform.messages.show(nullptr, text, MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+    endRun(false);
+    return false;
+}
+
 void Program::start()
 {
-    FrmSplash* splash = load(windows.frmSplash, [&] { return new FrmSplash(m_ctx); });
+    SplashWindow* splash = load(windows.splash, [&] { return new SplashWindow(m_ctx); });
     // Skinning starts in the splash window's load, so it is skinned right after it.
     if (m_ctx.skinningEnabled)
         SkinWindow(m_ctx.skinEngine, m_ctx.skinPath, splash);
-    connect(splash, &FrmSplash::handOver, this, [this, splash] {
+    connect(splash, &SplashWindow::handOver, this, [this, splash] {
         loadMainWindow();
-        showModeless(windows.form1);
+        showModeless(windows.mainWindow);
         splash->hide();
     });
     showModeless(splash);
@@ -77,70 +101,71 @@ void Program::start()
 
 void Program::loadMainWindow()
 {
-    if (windows.form1)
+    if (windows.mainWindow)
         return;
-    Form1* main = load(windows.form1, [&] {
-        auto* made = new Form1(m_ctx);
-        connect(made, &Form1::editorRequested, this, &Program::openEditor);
-        connect(made, &Form1::websiteRequested, this, &Program::openBrowserWindow);
-        connect(made, &Form1::helpRequested, this, &Program::openHelpWindow);
-        connect(made, &Form1::aboutRequested, this, &Program::openAboutWindow);
-        connect(made, &Form1::unloaded, this, &Program::mainWindowUnloaded);
+    MainWindow* main = load(windows.mainWindow, [&] {
+        auto* made = new MainWindow(m_ctx);
+        connect(made, &MainWindow::editorRequested, this, &Program::openEditor);
+        connect(made, &MainWindow::websiteRequested, this, &Program::openBrowserWindow);
+        connect(made, &MainWindow::helpRequested, this, &Program::openHelpWindow);
+        connect(made, &MainWindow::aboutRequested, this, &Program::openAboutWindow);
+        connect(made, &MainWindow::unloaded, this, &Program::mainWindowUnloaded);
         return made;
     });
     if (main)
-        CheckVault();
+        openVault();
 }
 
 void Program::reportUnreadable(const QString& reason, const QString& what)
 {
-    m_ctx.platform.messages.show(windows.form1,
+    m_ctx.platform.messages.show(windows.mainWindow,
                                  QStringLiteral("The data file cannot be %1:\n\n%2\n\n%3\n\n"
                                                 "Nothing was changed. The program will now close.")
                                      .arg(what, QDir::toNativeSeparators(m_ctx.vault.path()), reason),
                                  MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Critical);
-    m_ctx.platform.programEnd.endNow();
+    endRun(false);
 }
 
-void Program::CheckVault()
+void Program::openVault()
 {
     const VaultSession::Opened opened = m_ctx.vault.open();
     if (!opened.ok)
         return reportUnreadable(opened.reason, opened.creating ? QStringLiteral("created") : QStringLiteral("read"));
-    ShowPasswordGate(m_ctx.vault.needsNewPassword());
+    showPasswordGate(m_ctx.vault.needsNewPassword());
 }
 
-void Program::ShowPasswordGate(bool createMode)
+void Program::showPasswordGate(bool createMode)
 {
-    showModeless(load(windows.frmPass, [&] {
-        auto* gate = new FrmPass(m_ctx, createMode);
-        connect(gate, &FrmPass::hideMainWindow, this, [this] {
-            if (windows.form1)
-                windows.form1->hide();
+    showModeless(load(windows.gate, [&] {
+        auto* gate = new PasswordGate(m_ctx, createMode);
+        connect(gate, &PasswordGate::hideMainWindow, this, [this] {
+            if (windows.mainWindow)
+                windows.mainWindow->hide();
         });
-        connect(gate, &FrmPass::unlocked, this, &Program::LoadVaultEntries);
-        connect(gate, &FrmPass::damaged, this,
+        connect(gate, &PasswordGate::unlocked, this, &Program::showUnlockedVault);
+        connect(gate, &PasswordGate::damaged, this,
                 [this](const QString& reason) { reportUnreadable(reason, QStringLiteral("read")); });
-        connect(gate, &FrmPass::passwordChosen, this, &Program::SaveNewPassword);
+        connect(gate, &PasswordGate::passwordChosen, this, &Program::createMasterPassword);
+        connect(gate, &PasswordGate::gaveUp, this, [this] { endRun(false); });
         return gate;
     }));
 }
 
-void Program::LoadVaultEntries(const VaultSession::Loaded& loaded)
+void Program::showUnlockedVault(const VaultSession::Loaded& loaded)
 {
     QString status = QStringLiteral("Loaded ") + QString::number(loaded.entries) + QStringLiteral(" entries");
     if (loaded.damagedLines > 0)
         status += damagedLinesText(loaded.damagedLines);
-    windows.form1->StatusLine(status);
+    windows.mainWindow->showStatus(status);
     m_ctx.vault.watch();
-    afterFormLoad();
+    finishStartup();
 }
 
-bool Program::SaveNewPassword(const QString& password)
+bool Program::createMasterPassword(const QString& password)
 {
-    unloadWindow(windows.frmPass);
+    unloadWindow(windows.gate);
     QCoreApplication::processEvents();
-    Form1* form1 = windows.form1;
+    MainWindow* mainWindow = windows.mainWindow;
     const VaultSession::Created created = m_ctx.vault.createPassword(password);
     if (created.ok) {
         const int kept = created.loaded.entries;
@@ -151,34 +176,34 @@ bool Program::SaveNewPassword(const QString& password)
             status += QStringLiteral("; the %1 entries already in the data file were kept").arg(kept);
         if (created.loaded.damagedLines > 0)
             status += damagedLinesText(created.loaded.damagedLines);
-        form1->StatusLine(status);
+        mainWindow->showStatus(status);
     } else {
-        form1->reportSaveFailure(created.reason, QStringLiteral("The new master password"));
-        form1->StatusLine(QStringLiteral("Save failed: the master password was not saved (") + created.reason +
-                          QLatin1Char(')'));
+        mainWindow->reportSaveFailure(created.reason, QStringLiteral("The new master password"));
+        mainWindow->showStatus(QStringLiteral("Save failed: the master password was not saved (") + created.reason +
+                               QLatin1Char(')'));
     }
     m_ctx.vault.watch();
-    afterFormLoad();
+    finishStartup();
     return created.ok;
 }
 
-void Program::afterFormLoad()
+void Program::finishStartup()
 {
-    windows.form1->show();
+    windows.mainWindow->show();
     const QString showHelp = m_ctx.platform.settings.read(m_ctx.version.productName, QStringLiteral("Settings"),
                                                           QStringLiteral("showHelp"), QStringLiteral("1"));
     if (showHelp == QLatin1String("1"))
         openHelpWindow();
-    unloadWindow(windows.frmPass);
+    unloadWindow(windows.gate);
 }
 
 void Program::openEditor()
 {
-    showModeless(load(windows.frmAdd, [&] {
-        auto* editor = new FrmAdd(m_ctx);
-        connect(editor, &FrmAdd::saved, this, [this](const VaultSession::Saved& saved) {
-            if (windows.form1)
-                windows.form1->entrySaved(saved);
+    showModeless(load(windows.editor, [&] {
+        auto* editor = new EntryEditor(m_ctx);
+        connect(editor, &EntryEditor::saved, this, [this](const VaultSession::Saved& saved) {
+            if (windows.mainWindow)
+                windows.mainWindow->entrySaved(saved);
         });
         return editor;
     }));
@@ -186,34 +211,47 @@ void Program::openEditor()
 
 void Program::openHelpWindow()
 {
-    showModeless(load(windows.form8, [&] { return new Form8(m_ctx); }));
+    showModeless(load(windows.help, [&] { return new HelpWindow(m_ctx); }));
 }
 
 void Program::openAboutWindow()
 {
-    showModeless(load(windows.frmAbout, [&] { return new FrmAbout(m_ctx); }));
+    showModeless(load(windows.about, [&] { return new AboutWindow(m_ctx); }));
 }
 
 void Program::openBrowserWindow()
 {
-    showModeless(load(windows.frmWebsite, [&] { return new FrmWebsite(m_ctx); }));
+    showModeless(load(windows.browser, [&] {
+        auto* browser = new BrowserWindow(m_ctx);
+        // Closed after the main window: the run ends with it.
+        connect(browser, &BrowserWindow::unloaded, this, [this] {
+            if (m_ctx.mainWindowClosed)
+                endRun(true);
+        });
+        return browser;
+    }));
 }
 
 void Program::mainWindowUnloaded()
 {
-    forgetWindow(windows.form1, windows.form1.data());
-    unloadWindow(windows.form8);
-    unloadWindow(windows.frmAbout);
-    unloadWindow(windows.frmAdd);
-    if (windows.frmSplash)
-        windows.frmSplash->allowClose();
-    unloadWindow(windows.frmSplash);
-    if (windows.frmWebsite && windows.frmWebsite->isVisible()) {
+    forgetWindow(windows.mainWindow, windows.mainWindow.data());
+    unloadWindow(windows.help);
+    unloadWindow(windows.about);
+    unloadWindow(windows.editor);
+    if (windows.splash)
+        windows.splash->allowClose();
+    unloadWindow(windows.splash);
+    if (windows.browser && windows.browser->isVisible()) {
         m_ctx.mainWindowClosed = true;
         return;
     }
-    if (m_ctx.skinningEnabled)
+    unloadWindow(windows.browser);
+    endRun(true);
+}
+
+void Program::endRun(bool stopSkinning)
+{
+    if (stopSkinning && m_ctx.skinningEnabled)
         m_ctx.skinService.stopService();
-    unloadWindow(windows.frmWebsite);
     m_ctx.platform.programEnd.endNow();
 }

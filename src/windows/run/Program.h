@@ -5,23 +5,24 @@
 #include <QPointer>
 
 class AppContext;
-class Form1;
-class Form8;
-class FrmAbout;
-class FrmAdd;
-class FrmPass;
-class FrmSplash;
-class FrmWebsite;
+class MainWindow;
+class HelpWindow;
+class AboutWindow;
+class EntryEditor;
+class PasswordGate;
+class SplashWindow;
+class VaultLock;
+class BrowserWindow;
 
 // The program's windows, each loaded at most once.
 struct Windows {
-    QPointer<Form1> form1;
-    QPointer<FrmPass> frmPass;
-    QPointer<FrmAdd> frmAdd;
-    QPointer<FrmSplash> frmSplash;
-    QPointer<Form8> form8;
-    QPointer<FrmAbout> frmAbout;
-    QPointer<FrmWebsite> frmWebsite;
+    QPointer<MainWindow> mainWindow;
+    QPointer<PasswordGate> gate;
+    QPointer<EntryEditor> editor;
+    QPointer<SplashWindow> splash;
+    QPointer<HelpWindow> help;
+    QPointer<AboutWindow> about;
+    QPointer<BrowserWindow> browser;
 };
 
 // The one place that creates the windows and wires them: each window reports through its
@@ -32,6 +33,10 @@ class Program : public QObject {
 public:
     explicit Program(AppContext& ctx);
 
+    // Claims the run's data file. When another copy holds it, or no lock can be made, says so and
+    // ends the program without touching the file; returns false then.
+    bool claimVault(VaultLock& lock);
+
     // Start-up: the splash window, which gives way to the main window.
     void start();
     // The main window's load: its captions and columns, then the vault's check.
@@ -39,16 +44,16 @@ public:
 
     // Makes sure data.enc exists, reads it and opens the password gate in the matching mode.
     // A file that cannot be read is reported and ends the program; nothing is written.
-    void CheckVault();
-    void ShowPasswordGate(bool createMode);
+    void openVault();
+    void showPasswordGate(bool createMode);
     // After the gate accepted the password: reports what was loaded, completes start-up.
-    void LoadVaultEntries(const VaultSession::Loaded& loaded);
+    void showUnlockedVault(const VaultSession::Loaded& loaded);
     // After the gate chose a new password: closes the gate, creates the password (keeping the
     // entries of a file whose first line was lost), completes start-up. Whether it was saved.
-    bool SaveNewPassword(const QString& password);
+    bool createMasterPassword(const QString& password);
     // The end of start-up: the main window shown, Readme/Help when the setting asks for it,
     // the gate unloaded.
-    void afterFormLoad();
+    void finishStartup();
 
     void openEditor();
     void openHelpWindow();
@@ -64,6 +69,8 @@ private:
     // The main window's unload: closes the other windows without saving, then ends the run
     // unless the browser is open and visible, which then ends it.
     void mainWindowUnloaded();
+    // Ends the program at once: every way out of a run comes here.
+    void endRun(bool stopSkinning);
 
     AppContext& m_ctx;
 };

@@ -39,22 +39,22 @@ ResultWith<qint32> SkinEngine::colour(const char* key) const
     return {{}, toRgbValue(m_skin.colours.value(QLatin1String(key)))};
 }
 
-ResultWith<qint32> SkinEngine::SkinBackColor() const
+ResultWith<qint32> SkinEngine::backColor() const
 {
     return colour("back");
 }
 
-ResultWith<qint32> SkinEngine::SkinForeColor() const
+ResultWith<qint32> SkinEngine::foreColor() const
 {
     return colour("fore");
 }
 
-ResultWith<qint32> SkinEngine::SkinPanelColor() const
+ResultWith<qint32> SkinEngine::panelColor() const
 {
     return colour("panel");
 }
 
-Result SkinEngine::ApplyToWindow(qint32 handle) const
+Result SkinEngine::applyToWindow(qint32 handle) const
 {
     if (!m_loaded)
         return Result::failure(m_error);

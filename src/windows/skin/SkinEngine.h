@@ -14,12 +14,12 @@ public:
     const SkinFile& skin() const { return m_skin; } // the loaded skin, or an empty one
 
     // The colours as 32-bit signed RGB values, red in the lowest byte.
-    ResultWith<qint32> SkinBackColor() const;
-    ResultWith<qint32> SkinForeColor() const;
-    ResultWith<qint32> SkinPanelColor() const;
+    ResultWith<qint32> backColor() const;
+    ResultWith<qint32> foreColor() const;
+    ResultWith<qint32> panelColor() const;
 
     // Gives the window with this handle the skin's look.
-    Result ApplyToWindow(qint32 handle) const;
+    Result applyToWindow(qint32 handle) const;
 
     // The one window among these whose native handle, cut to the 32 bits that the calls carry,
     // is this handle; null when none or more than one is. Exact whatever the handles' width.

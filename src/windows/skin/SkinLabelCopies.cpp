@@ -9,7 +9,7 @@
 SkinLabel* makeSkinLabelTemplate(QWidget* container, const QString& text, const QRect& twips)
 {
     auto* templ = new SkinLabel(text, container);
-    templ->setObjectName(QStringLiteral("SkinLabel1_0"));
+    templ->setObjectName(QStringLiteral("skinLabelTemplate"));
     templ->setGeometry(twipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     templ->hide();
     hideFromScreenReaders(templ);
@@ -25,7 +25,7 @@ void copyPlainLabelsToSkinLabels(QWidget* window, std::vector<SkinLabel*>& array
             continue;
         const auto* plain = static_cast<QLabel*>(control);
         auto* copy = new SkinLabel(QString(), container);
-        copy->setObjectName(QStringLiteral("SkinLabel1_%1").arg(array.size()));
+        copy->setObjectName(QStringLiteral("skinLabelCopy_%1").arg(array.size()));
         copy->setGeometry(plain->geometry());
         copy->setFont(plain->font());
         copy->setText(plain->text());

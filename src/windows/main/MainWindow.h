@@ -13,13 +13,13 @@ class QPushButton;
 class QStatusBar;
 
 // The main window: the entry list, its commands, the menus and the status line.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(AppContext& ctx);
+    explicit MainWindow(AppContext& ctx);
 
-    void formLoad();
-    void StatusLine(const QString& text);
+    void onLoad();
+    void showStatus(const QString& text);
     // After a save: the status line says done (when it was saved, unless the command has its
     // own words) and whether changes made elsewhere were merged; or a box and the status line
     // say why it was not saved, and where the change went instead.
@@ -28,16 +28,16 @@ public:
     // After the editor saved an entry: it is in view, and the status line says so.
     void entrySaved(const VaultSession::Saved& saved);
     QString statusText() const;
-    int FirstSelectedRow() const;
-    EntryListView& list() { return *m_lstPass; }
+    int firstSelectedRow() const;
+    EntryListView& list() { return *m_entryList; }
 
     // Entry commands; each button and its menu item run the same one.
-    void cmdAdd_Click();
-    void cmdEdit_Click();
-    void cmdDelete_Click();
-    void cmdCopy_Click(int index);
-    void cmdGoto_Click();
-    void cmdWebsite_Click();
+    void addEntry();
+    void editSelected();
+    void deleteSelected();
+    void copyField(int column);
+    void goToLocation();
+    void visitWebsite();
     void viewHelp();
     void about();
 
@@ -56,27 +56,27 @@ protected:
 
 private:
     void buildMenus();
-    void lstPass_ColumnClick(int index1);
+    void sortByColumn(int header1);
 
     AppContext& m_ctx;
-    QPushButton* m_cmdAdd;
-    QPushButton* m_cmdDelete;
-    QPushButton* m_cmdEdit;
-    QPushButton* m_cmdGoto;
-    QPushButton* m_cmdWebsite;
-    std::array<QPushButton*, 3> m_cmdCopy{};
-    EntryListView* m_lstPass;
-    QStatusBar* m_statusBar1;
+    QPushButton* m_addButton;
+    QPushButton* m_deleteButton;
+    QPushButton* m_editButton;
+    QPushButton* m_goToButton;
+    QPushButton* m_websiteButton;
+    std::array<QPushButton*, 3> m_copyButtons{};
+    EntryListView* m_entryList;
+    QStatusBar* m_statusBar;
     QLabel* m_statusPanel;
     QString m_statusText; // in full; the panel shows what fits
-    QMenu* m_mnuFile = nullptr;
-    QMenu* m_mnuData = nullptr;
-    QMenu* m_mnuCopy = nullptr;
-    QMenu* m_mnuHelp = nullptr;
-    QMenu* m_mnuAbout = nullptr;
-    std::array<QAction*, 1> m_mnuFileItem{};
-    std::array<QAction*, 4> m_mnuDataItem{};
-    std::array<QAction*, 3> m_mnuCopyItem{};
-    std::array<QAction*, 1> m_mnuHelpItem{};
-    std::array<QAction*, 1> m_mnuAboutItem{};
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_dataMenu = nullptr;
+    QMenu* m_copyMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QMenu* m_aboutMenu = nullptr;
+    std::array<QAction*, 1> m_fileItems{};
+    std::array<QAction*, 4> m_dataItems{};
+    std::array<QAction*, 3> m_copyItems{};
+    std::array<QAction*, 1> m_helpItems{};
+    std::array<QAction*, 1> m_aboutItems{};
 };

@@ -10,16 +10,14 @@ class QPushButton;
 class SkinLabel;
 
 // The master password gate: creates the password on first use, verifies it afterwards.
-class FrmPass : public QWidget {
+class PasswordGate : public QWidget {
     Q_OBJECT
 public:
-    FrmPass(AppContext& ctx, bool createMode);
+    PasswordGate(AppContext& ctx, bool createMode);
 
-    void formLoad();
-    void okAction();
-    void cmdCancel_Click();
-    int failedTries() const { return m_failedTries; }
-    bool timerRunning() const { return m_timer1.isActive(); }
+    void onLoad();
+    void confirm();
+    void cancel();
 
 signals:
     // While the gate is open, the main window is to be kept hidden (at load and every 100 ms).
@@ -30,27 +28,29 @@ signals:
     void damaged(const QString& reason);
     // A new master password was typed twice; the vault is still to create it.
     void passwordChosen(const QString& password);
+    // No password was accepted (cancelled, closed, or too many tries): the run ends.
+    void gaveUp();
     void unloaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void createOk();
-    void verifyOk();
+    void confirmNewPassword();
+    void checkPassword();
     void showWhileNotTopmost(const QString& text);
-    void endProgram();
+    void giveUp();
 
     AppContext& m_ctx;
     const bool m_createMode;
     bool m_accepted = false; // a password was accepted: closing no longer ends the program
-    SkinLabel* m_skinLabel1;
-    QPushButton* m_cmdOK;
-    QPushButton* m_cmdCancel;
-    QLineEdit* m_txtPass;
-    SkinLabel* m_skinLabel2;
-    QLineEdit* m_txtPass2;
-    SkinLabel* m_skinLabel3;
-    QTimer m_timer1;
+    SkinLabel* m_prompt;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
+    QLineEdit* m_passwordBox;
+    SkinLabel* m_passwordLabel;
+    QLineEdit* m_retypeBox;
+    SkinLabel* m_retypeLabel;
+    QTimer m_keepMainHidden;
     int m_failedTries = 0;
 };

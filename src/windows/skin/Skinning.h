@@ -14,7 +14,7 @@ class SkinService;
 Result SkinWindow(SkinEngine& engine, const QString& skinPath, QWidget* window);
 
 // Colours a window's controls by their type names, in the window's control order.
-void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel);
+void applySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel);
 
 // Where skinning starts: loads the skin and starts the service that skins message boxes and
 // menus. A missing or damaged skin leaves the platform's look; the run goes on.

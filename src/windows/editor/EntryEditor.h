@@ -9,14 +9,14 @@ class QPushButton;
 class SkinLabel;
 
 // The entry editor: adds a new entry or changes the one the Edit command picked.
-class FrmAdd : public QWidget {
+class EntryEditor : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmAdd(AppContext& ctx);
+    explicit EntryEditor(AppContext& ctx);
 
-    void formLoad();
-    void cmdAdd_Click();
-    void cmdDelete_Click();
+    void onLoad();
+    void save();
+    void cancel();
 
 signals:
     // The entry was handed to the vault: where it is, and how it was saved.
@@ -28,9 +28,9 @@ protected:
 
 private:
     AppContext& m_ctx;
-    QPushButton* m_cmdDelete;
-    QPushButton* m_cmdAdd;
-    QLineEdit* m_txtUsername;
-    QLineEdit* m_txtPassword;
-    QLineEdit* m_txtWebsite;
+    QPushButton* m_cancelButton;
+    QPushButton* m_saveButton;
+    QLineEdit* m_usernameBox;
+    QLineEdit* m_passwordBox;
+    QLineEdit* m_websiteBox;
 };

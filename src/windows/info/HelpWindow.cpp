@@ -1,4 +1,4 @@
-#include "windows/info/Form8.h"
+#include "windows/info/HelpWindow.h"
 
 #include "core/platform/SettingsStore.h"
 #include "core/platform/Twips.h"
@@ -34,32 +34,32 @@ int checkValue(const QCheckBox* box)
 
 } // namespace
 
-Form8::Form8(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+HelpWindow::HelpWindow(AppContext& ctx) : QWidget(nullptr, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
 {
-    setObjectName(QStringLiteral("Form8"));
+    setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Readme/Help"));
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     setWindowFlag(Qt::WindowCloseButtonHint, true);
     setFixedSize(twipsSize(10290, 7920));
     setFont(verdana());
-    m_rtf1 = new QTextEdit(this);
-    m_rtf1->setObjectName(QStringLiteral("rtf1"));
-    m_rtf1->setReadOnly(true);
-    m_rtf1->setAccessibleName(QStringLiteral("Readme/Help"));
-    m_rtf1->setGeometry(twipsRect(0, 0, 10275, 7515));
-    m_check1 = new QCheckBox(QStringLiteral("Show at Startup"), this);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setGeometry(twipsRect(60, 7620, 1995, 255));
-    m_check1->setChecked(true);
+    m_text = new QTextEdit(this);
+    m_text->setObjectName(QStringLiteral("helpText"));
+    m_text->setReadOnly(true);
+    m_text->setAccessibleName(QStringLiteral("Readme/Help"));
+    m_text->setGeometry(twipsRect(0, 0, 10275, 7515));
+    m_showAtStartup = new QCheckBox(QStringLiteral("Show at Startup"), this);
+    m_showAtStartup->setObjectName(QStringLiteral("chkShowAtStartup"));
+    m_showAtStartup->setGeometry(twipsRect(60, 7620, 1995, 255));
+    m_showAtStartup->setChecked(true);
     // Any change of the value, by the user or by the load, writes the setting.
-    connect(m_check1, &QCheckBox::stateChanged, this, &Form8::Check1_Click);
+    connect(m_showAtStartup, &QCheckBox::stateChanged, this, &HelpWindow::saveShowAtStartup);
 }
 
-void Form8::formLoad()
+void HelpWindow::onLoad()
 {
     // Each step that fails is skipped; the window shows whatever the earlier steps did.
     const QString path = QDir(m_ctx.programFolder).filePath(QStringLiteral("Help.rtf"));
-    if (!vaultstorage::FileExists(path)) {
+    if (!vaultstorage::fileExists(path)) {
         m_documentMissing = true;
         return;
     }
@@ -67,24 +67,24 @@ void Form8::formLoad()
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray rtf = file.read(kMaxHelpBytes + 1);
         const bool whole =
-            readRtf(QByteArrayView(rtf).first(std::min(rtf.size(), qsizetype(kMaxHelpBytes))), *m_rtf1->document());
+            readRtf(QByteArrayView(rtf).first(std::min(rtf.size(), qsizetype(kMaxHelpBytes))), *m_text->document());
         if (!whole || rtf.size() > kMaxHelpBytes)
             addCutNote();
     }
-    m_rtf1->moveCursor(QTextCursor::Start);
-    SetTopmost(this, true);
+    m_text->moveCursor(QTextCursor::Start);
+    setTopmost(this, true);
     bool ok = false;
     const int value =
         m_ctx.platform.settings.read(m_ctx.version.productName, kSection, kKey, QStringLiteral("1")).toInt(&ok);
     if (ok && value >= 0 && value <= 2) {
-        m_check1->setTristate(value == 2);
-        m_check1->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+        m_showAtStartup->setTristate(value == 2);
+        m_showAtStartup->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
     }
 }
 
-void Form8::addCutNote()
+void HelpWindow::addCutNote()
 {
-    QTextCursor cursor(m_rtf1->document());
+    QTextCursor cursor(m_text->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertBlock();
     QTextCharFormat note;
@@ -94,23 +94,24 @@ void Form8::addCutNote()
                       note);
 }
 
-void Form8::setVisible(bool visible)
+void HelpWindow::setVisible(bool visible)
 {
     if (visible && m_documentMissing)
         return;
     QWidget::setVisible(visible);
 }
 
-void Form8::Check1_Click()
+void HelpWindow::saveShowAtStartup()
 {
     // A stored 2 shows the box grey; a click makes it a plain box again, which the user can
     // only check or clear.
-    if (m_check1->checkState() != Qt::PartiallyChecked)
-        m_check1->setTristate(false);
-    m_ctx.platform.settings.write(m_ctx.version.productName, kSection, kKey, QString::number(checkValue(m_check1)));
+    if (m_showAtStartup->checkState() != Qt::PartiallyChecked)
+        m_showAtStartup->setTristate(false);
+    m_ctx.platform.settings.write(m_ctx.version.productName, kSection, kKey,
+                                  QString::number(checkValue(m_showAtStartup)));
 }
 
-void Form8::closeEvent(QCloseEvent* event)
+void HelpWindow::closeEvent(QCloseEvent* event)
 {
     emit unloaded();
     event->accept();

@@ -1,4 +1,4 @@
-#include "windows/skin/SkinWindow.h"
+#include "windows/skin/Skinning.h"
 
 #include "windows/platform/WindowControls.h"
 #include "windows/skin/ControlTypeName.h"
@@ -49,15 +49,15 @@ void setColourProperty(QWidget* control, const char* property, qint32 value)
 
 Result skinSteps(const SkinEngine& engine, QWidget* window)
 {
-    const ResultWith<qint32> back = engine.SkinBackColor();
-    const ResultWith<qint32> fore = engine.SkinForeColor();
-    const ResultWith<qint32> panel = engine.SkinPanelColor();
+    const ResultWith<qint32> back = engine.backColor();
+    const ResultWith<qint32> fore = engine.foreColor();
+    const ResultWith<qint32> panel = engine.panelColor();
     for (const Result* colour : {&back, &fore, &panel}) {
         if (!colour->ok)
             return *colour;
     }
-    ApplySkinColors(window, back.value, fore.value, panel.value);
-    Result applied = engine.ApplyToWindow(static_cast<qint32>(window->winId()));
+    applySkinColors(window, back.value, fore.value, panel.value);
+    Result applied = engine.applyToWindow(static_cast<qint32>(window->winId()));
     settleControls(window); // a style sheet may change fonts and stacking
     return applied;
 }
@@ -78,7 +78,7 @@ void unskin(QWidget* window)
 
 } // namespace
 
-void ApplySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
+void applySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
 {
     static const QStringList kTextAndLists = {QStringLiteral("TextBox"),      QStringLiteral("ComboBox"),
                                               QStringLiteral("FileListBox"),  QStringLiteral("DirListBox"),

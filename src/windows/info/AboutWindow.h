@@ -6,13 +6,13 @@ class AppContext;
 class SkinLabel;
 
 // The About window: product name, version, company and website.
-class FrmAbout : public QWidget {
+class AboutWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmAbout(AppContext& ctx);
+    explicit AboutWindow(AppContext& ctx);
 
-    void formLoad();
-    const std::vector<SkinLabel*>& skinLabel1() const { return m_skinLabel1; }
+    void onLoad();
+    const std::vector<SkinLabel*>& skinLabels() const { return m_skinLabels; }
 
 signals:
     void unloaded();
@@ -22,5 +22,5 @@ protected:
 
 private:
     AppContext& m_ctx;
-    std::vector<SkinLabel*> m_skinLabel1; // element 0 is the hidden template
+    std::vector<SkinLabel*> m_skinLabels; // element 0 is the hidden template
 };

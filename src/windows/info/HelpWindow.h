@@ -7,13 +7,12 @@ class QTextEdit;
 
 // The Readme/Help window: shows Help.rtf from the program's folder and the "Show at Startup" box.
 // Without Help.rtf it stays hidden while it is loaded.
-class Form8 : public QWidget {
+class HelpWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form8(AppContext& ctx);
+    explicit HelpWindow(AppContext& ctx);
 
-    void formLoad();
-    bool documentMissing() const { return m_documentMissing; }
+    void onLoad();
     void setVisible(bool visible) override;
 
 signals:
@@ -23,11 +22,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Check1_Click();
+    void saveShowAtStartup();
     void addCutNote();
 
     AppContext& m_ctx;
-    QTextEdit* m_rtf1;
-    QCheckBox* m_check1;
+    QTextEdit* m_text;
+    QCheckBox* m_showAtStartup;
     bool m_documentMissing = false;
 };

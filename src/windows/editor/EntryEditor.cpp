@@ -1,7 +1,8 @@
-#include "windows/editor/FrmAdd.h"
+#include "windows/editor/EntryEditor.h"
 
 #include "core/platform/MessageBoxes.h"
 #include "core/platform/Twips.h"
+#include "core/vault/EntryRules.h"
 #include "core/vault/VaultFormat.h"
 #include "windows/context/AppContext.h"
 #include "windows/platform/Fonts.h"
@@ -37,9 +38,9 @@ QLineEdit* textBox(QWidget* parent, const char* name, const QString& label, cons
 
 } // namespace
 
-FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
+EntryEditor::EntryEditor(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), m_ctx(ctx)
 {
-    setObjectName(QStringLiteral("frmAdd"));
+    setObjectName(QStringLiteral("EntryEditor"));
     setWindowIcon(QIcon(QStringLiteral(":/images/edit.png")));
     setWindowFlag(Qt::WindowMinMaxButtonsHint, false);
     setWindowFlag(Qt::WindowCloseButtonHint, true);
@@ -47,42 +48,43 @@ FrmAdd::FrmAdd(AppContext& ctx) : QWidget(nullptr, Qt::Window | Qt::MSWindowsFix
     setFixedSize(twipsSize(4680, 2610));
 
     // Created in tab order, so the window opens with the focus on Cancel.
-    m_cmdDelete = makeButton(this, "cmdDelete", QStringLiteral("Cancel"), QRect(3420, 1500, 1155, 1035), "cancel.png");
-    m_cmdAdd = makeButton(this, "cmdAdd", QStringLiteral("Save"), QRect(120, 1500, 1155, 1035), "save.png");
-    label(this, "SkinLabel1", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
-    m_txtUsername = textBox(this, "txtUsername", QStringLiteral("Username"), twipsRect(1320, 60, 3255, 315));
-    label(this, "SkinLabel2", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
-    m_txtPassword = textBox(this, "txtPassword", QStringLiteral("Password"), twipsRect(1320, 480, 3255, 315));
-    label(this, "SkinLabel3", QStringLiteral("Website:"), twipsRect(120, 960, 1155, 255));
-    m_txtWebsite = textBox(this, "txtWebsite", QStringLiteral("Website"), twipsRect(1320, 900, 3255, 315));
-    setTabOrder(m_cmdDelete, m_cmdAdd);
-    setTabOrder(m_cmdAdd, m_txtUsername);
-    setTabOrder(m_txtUsername, m_txtPassword);
-    setTabOrder(m_txtPassword, m_txtWebsite);
+    m_cancelButton =
+        makeButton(this, "cmdCancel", QStringLiteral("Cancel"), QRect(3420, 1500, 1155, 1035), "cancel.png");
+    m_saveButton = makeButton(this, "cmdSave", QStringLiteral("Save"), QRect(120, 1500, 1155, 1035), "save.png");
+    label(this, "lblUsername", QStringLiteral("Username:"), twipsRect(120, 120, 1155, 255));
+    m_usernameBox = textBox(this, "txtUsername", QStringLiteral("Username"), twipsRect(1320, 60, 3255, 315));
+    label(this, "lblPassword", QStringLiteral("Password:"), twipsRect(120, 540, 1155, 255));
+    m_passwordBox = textBox(this, "txtPassword", QStringLiteral("Password"), twipsRect(1320, 480, 3255, 315));
+    label(this, "lblWebsite", QStringLiteral("Website:"), twipsRect(120, 960, 1155, 255));
+    m_websiteBox = textBox(this, "txtWebsite", QStringLiteral("Website"), twipsRect(1320, 900, 3255, 315));
+    setTabOrder(m_cancelButton, m_saveButton);
+    setTabOrder(m_saveButton, m_usernameBox);
+    setTabOrder(m_usernameBox, m_passwordBox);
+    setTabOrder(m_passwordBox, m_websiteBox);
 
-    connect(m_cmdAdd, &QPushButton::clicked, this, &FrmAdd::cmdAdd_Click);
-    connect(m_cmdDelete, &QPushButton::clicked, this, &FrmAdd::cmdDelete_Click);
-    connect(m_txtWebsite, &QLineEdit::returnPressed, this, &FrmAdd::cmdAdd_Click); // txtWebsite_KeyPress
+    connect(m_saveButton, &QPushButton::clicked, this, &EntryEditor::save);
+    connect(m_cancelButton, &QPushButton::clicked, this, &EntryEditor::cancel);
+    connect(m_websiteBox, &QLineEdit::returnPressed, this, &EntryEditor::save); // Enter in the last box saves
 }
 
-void FrmAdd::formLoad()
+void EntryEditor::onLoad()
 {
     const EntryEditRequest& request = m_ctx.editRequest;
     if (request.mode == EntryEditRequest::Mode::Add) {
         setWindowTitle(QStringLiteral("Add an entry"));
     } else {
         setWindowTitle(QStringLiteral("Edit an entry"));
-        m_txtUsername->setText(request.entry.username);
-        m_txtPassword->setText(request.entry.password);
-        m_txtWebsite->setText(request.entry.location);
+        m_usernameBox->setText(request.entry.username);
+        m_passwordBox->setText(request.entry.password);
+        m_websiteBox->setText(request.entry.location);
     }
-    m_cmdDelete->setFocus();
+    m_cancelButton->setFocus();
 }
 
-void FrmAdd::cmdAdd_Click()
+void EntryEditor::save()
 {
-    const Entry entry{m_txtUsername->text(), m_txtPassword->text(), m_txtWebsite->text()};
-    const QString problem = vaultformat::problemWithEntry(entry);
+    const Entry entry{m_usernameBox->text(), m_passwordBox->text(), m_websiteBox->text()};
+    const QString problem = entryrules::problemWithEntry(entry);
     if (!problem.isEmpty()) {
         m_ctx.platform.messages.show(this, problem, MessageBoxes::Buttons::Ok, QStringLiteral("Error"));
         return;
@@ -97,12 +99,12 @@ void FrmAdd::cmdAdd_Click()
     close();
 }
 
-void FrmAdd::cmdDelete_Click()
+void EntryEditor::cancel()
 {
     close();
 }
 
-void FrmAdd::closeEvent(QCloseEvent* event)
+void EntryEditor::closeEvent(QCloseEvent* event)
 {
     event->accept();
     emit unloaded();

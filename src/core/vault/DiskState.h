@@ -1,0 +1,26 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+// What a file on disk is, as far as a look at it tells. A file replaced by a rename is another
+// file (device and inode); one written in place has another size or times, to the nanosecond
+// where the file system keeps them.
+struct DiskState {
+    bool exists = false; // a regular file is there
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    QByteArray digest; // of the bytes, when they were read or written
+
+    bool sameFileAs(const DiskState& other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+               modifiedNs == other.modifiedNs && changedNs == other.changedNs;
+    }
+
+    static DiskState of(const QString& path);
+    // Tells this run's own file from any other; fast enough to run over the file at every save.
+    static QByteArray digestOf(QByteArrayView bytes);
+};

@@ -1,0 +1,73 @@
+#pragma once
+#include "core/platform/Result.h"
+#include "core/vault/DiskState.h"
+#include "core/vault/SaveTurn.h"
+#include "core/vault/SealedFormat.h"
+#include "core/vault/VaultFile.h"
+#include "core/vault/VaultMerge.h"
+
+#include <QObject>
+#include <QTimer>
+
+class QFileSystemWatcher;
+
+// data.enc on disk as this run knows it: what it last read or wrote, reading a file that was
+// changed elsewhere (a sync tool, another session, the command line) and merging this run's
+// changes on it, writing the list in its place, the conflict file beside it when it cannot take
+// them, and watching it. The session keeps the rows and the changes; the file is here.
+class VaultDisk : public QObject {
+    Q_OBJECT
+public:
+    explicit VaultDisk(QString path, QObject* parent = nullptr);
+
+    const QString& path() const { return m_path; }
+
+    // Makes sure the file exists and reads it whole; what it read is what this run knows.
+    vaultfile::Read open();
+
+    // What a look at the file found: it is as this run left it, or it changed elsewhere and the
+    // changes were replayed on it (merged), or it cannot take them (refused, with the reason).
+    struct Changes {
+        enum class Kind { None, Merged, Refused };
+        Kind kind = Kind::None;
+        vaultmerge::Replayed merged;
+        sealedformat::KeyPtr key; // Merged: the key that opened the file, when it is sealed
+        QString reason;           // Refused
+    };
+    // Whether a look at the file's name, size and times finds it as this run last knew it.
+    bool unchangedAtAGlance() const { return DiskState::of(m_path).sameFileAs(m_known); }
+    // Looks at the file and, when it changed elsewhere, reads it (a sealed one under the master
+    // password, with the key at hand when it fits) and replays the changes on its entries. A file
+    // that is gone holds nothing to merge.
+    Changes mergeChangesMadeElsewhere(const QString& master, const sealedformat::KeyPtr& key,
+                                      const std::vector<vaultmerge::Change>& changes);
+
+    // While the turn is held, other copies of this code saving the file wait for it.
+    [[nodiscard]] SaveTurn takeTurn() const { return SaveTurn(m_path); }
+    // Puts the bytes in place of the file, unless it changed since the last look: then
+    // changedMeanwhile is set, the file stays, and the caller looks again.
+    Result write(const QByteArray& bytes, bool* changedMeanwhile);
+    // The bytes went to the file by other means (a new file): this run knows them.
+    void wrote(const QByteArray& bytes);
+
+    // Writes the bytes to a new file beside the data file, named for the time; its name, or an
+    // empty one when none could be written.
+    QString writeConflictFile(const QByteArray& bytes) const;
+
+    // Watches the file and its folder; changed() comes once the file has been quiet for a moment,
+    // and now and then anyway, since not every folder reports changes.
+    void watch();
+    // Whether this state of the file was refused already: a refusal is said once a state.
+    bool refusedBefore();
+
+signals:
+    void changed();
+
+private:
+    QString m_path;
+    DiskState m_known;   // the file as this run last read or wrote it
+    DiskState m_looked;  // the file as the last look found it
+    DiskState m_refused; // the last state of the file that could not be merged
+    QFileSystemWatcher* m_watcher = nullptr;
+    QTimer m_settle;
+};
