@@ -9,6 +9,7 @@
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultStorage.h"
+#include "support/VaultBytes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -161,7 +162,7 @@ const QByteArray& fileBytes(int count)
     static std::map<int, QByteArray> cache;
     auto it = cache.find(count);
     if (it == cache.end()) {
-        it = cache.emplace(count, vaultformat::fullVault(kMaster, makeEntries(count))).first;
+        it = cache.emplace(count, fullVault(kMaster, makeEntries(count))).first;
         QFile file(sourceName(count));
         if (!file.open(QIODevice::WriteOnly) || file.write(it->second) != it->second.size())
             qFatal("cannot write the test file");

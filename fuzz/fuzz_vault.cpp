@@ -5,6 +5,7 @@
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
 #include "support/ReferenceReader.h"
+#include "support/VaultBytes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     require(plain.damagedLines == contents.damagedLines, "damaged lines differ from the plain reader's");
 
     // Damaged lines too: what was read is what a save keeps.
-    const QByteArray saved = vaultformat::fullVault(contents.firstLine, contents.entries);
+    const QByteArray saved = fullVault(contents.firstLine, contents.entries);
     const vaultformat::Contents back = vaultformat::parse(saved);
     require(back.firstLine == contents.firstLine, "master password changed by a save");
     require(back.entries == contents.entries, "entries changed by a save");
     require(back.damagedLines <= contents.damagedLines, "a save damaged a line");
-    require(vaultformat::fullVault(back.firstLine, back.entries) == saved, "a second save differs");
+    require(fullVault(back.firstLine, back.entries) == saved, "a second save differs");
 
     // Field bytes as read, written span by span, give the same file.
     const vaultformat::FileLines lines = vaultformat::readLines(bytes.toByteArray());
@@ -65,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     EntrySort sort;
     if (sort.change({true, 0, Qt::AscendingOrder}, store.count()))
         store.reorder(sort.sortedOrder(store));
-    require(vaultfile::fileFor(contents.firstLine, store) ==
-                vaultformat::fullVault(contents.firstLine, store.entries()),
+    require(vaultfile::fileFor(contents.firstLine, store) == fullVault(contents.firstLine, store.entries()),
             "a sorted list writes another file");
     return 0;
 }

@@ -180,7 +180,7 @@ void TestBrowser::startAddressesAndBringToFront()
     QVERIFY(browser && browser->isVisible());
     QCOMPARE(browser->windowTitle(), p.ctx->identity.companyWebsite); // until the page is there
     QVERIFY(browser->windowState() & Qt::WindowMaximized);
-    QVERIFY(!IsTopmost(browser));
+    QVERIFY(!isTopmost(browser));
     QCOMPARE(p.ctx->browserTarget, QStringLiteral("Website"));
     // One skinned copy: the plain label "URL:" in the frame, over it.
     const QList<SkinLabel*> copies = skinLabelsOf(browser);

@@ -4,6 +4,7 @@
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultLock.h"
+#include "support/VaultBytes.h"
 
 #include <QFile>
 #include <QProcess>
@@ -130,8 +131,7 @@ void TestCli::commands()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
     const bool steering = QByteArray(QTest::currentDataTag()).endsWith("control characters");
-    writeBytes(file,
-               vaultformat::fullVault(QStringLiteral("master"), steering ? after : std::vector<Entry>{kAnn, kBob}));
+    writeBytes(file, fullVault(QStringLiteral("master"), steering ? after : std::vector<Entry>{kAnn, kBob}));
     const QByteArray before = bytesOf(file);
     const Ran ran = runCli(file, args, input);
     QVERIFY2(ran.status == status, ran.err.constData());
@@ -177,7 +177,7 @@ void TestCli::exportThenImportGivesTheSameEntries()
     const QString file = dir.filePath(QStringLiteral("data.enc"));
     const std::vector<Entry> tricky = {
         kAnn, {"comma, inside", "quote \" inside", "line\r\nbreak"}, {" blanks ", "Ünïcödé ß €", ""}, kBob};
-    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), tricky));
+    writeBytes(file, fullVault(QStringLiteral("master"), tricky));
     const Ran exported = runCli(file, {QStringLiteral("export")}, "master\n");
     QCOMPARE(exported.status, 0);
     QVERIFY(exported.out.startsWith("username,password,location\r\n"));
@@ -232,7 +232,7 @@ void TestCli::unstorableTextIsRefusedWithItsLines()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
-    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn}));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
     const QByteArray before = bytesOf(file);
     const QString csvFile = dir.filePath(QStringLiteral("in.csv"));
     writeBytes(csvFile, "username,password,location\n"
@@ -258,7 +258,7 @@ void TestCli::aRunningProgramHoldsTheFile()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
-    writeBytes(file, vaultformat::fullVault(QStringLiteral("master"), {kAnn}));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
     const QByteArray before = bytesOf(file);
     VaultLock program;
     QVERIFY(program.tryAcquire(file));
@@ -277,7 +277,7 @@ void TestCli::sealAndUnseal()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
-    const QByteArray classic = vaultformat::fullVault(QStringLiteral("master"), {kAnn, kBob});
+    const QByteArray classic = fullVault(QStringLiteral("master"), {kAnn, kBob});
     writeBytes(file, classic);
     QCOMPARE(runCli(file, {QStringLiteral("seal")}, "Master\n").status, 2); // a wrong password seals nothing
     QCOMPARE(bytesOf(file), classic);

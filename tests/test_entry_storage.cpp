@@ -4,6 +4,7 @@
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultSession.h"
+#include "support/VaultBytes.h"
 #include "windows/main/EntryListModel.h"
 
 #include <QAbstractItemModelTester>
@@ -69,7 +70,7 @@ void compare(const EntryListModel& model, const std::vector<Row>& rows)
         QCOMPARE(model.rowOfId(rows[row].id), row);
         QVERIFY(model.at(row) == rows[row].entry);
     }
-    QCOMPARE(written(model), vaultformat::fullVault(QStringLiteral("master"), entriesOf(rows)));
+    QCOMPARE(written(model), fullVault(QStringLiteral("master"), entriesOf(rows)));
 }
 
 QStringList usernames(const EntryListModel& model)
@@ -100,7 +101,7 @@ void TestEntryStorage::randomEditsMatchAPlainList()
     std::vector<Entry> start;
     for (int i = 0; i < 50; ++i)
         start.push_back(randomEntry(rng));
-    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), start));
+    writeFile(path, fullVault(QStringLiteral("master"), start));
     VaultSession vault(path);
     EntryListModel model(vault);
     // Every signal the model sends, and every answer it gives, checked as views rely on them.
@@ -179,7 +180,7 @@ void TestEntryStorage::emptyAndIgnorableTextSortFirst()
         entries.push_back({name, {}, {}});
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
-    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), entries));
+    writeFile(path, fullVault(QStringLiteral("master"), entries));
     QLocale::setDefault(QLocale(locale));
     VaultSession vault(path);
     EntryListModel model(vault);

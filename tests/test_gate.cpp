@@ -86,7 +86,7 @@ void TestGate::modeFollowsFirstLine()
     QVERIFY(gate);
     QVERIFY(gate->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!p.mainWindow()->isVisible(), 500);
-    QVERIFY(IsTopmost(gate));
+    QVERIFY(isTopmost(gate));
     QCOMPARE(gate->windowTitle(), QStringLiteral("Password Required"));
     QCOMPARE(p.ctx->vault.needsNewPassword(), createMode);
     const auto* label = gate->findChild<QLabel*>(QStringLiteral("lblPrompt"));
@@ -235,7 +235,7 @@ void TestGate::messagesShownWhileNotTopmost()
     bool topmostDuringBox = true;
     bool sameWindowDuringBox = false;
     p.fake.messages.onShow = [&](const MessageBoxes::Box& b) {
-        topmostDuringBox = IsTopmost(gate);
+        topmostDuringBox = isTopmost(gate);
         sameWindowDuringBox = gate->windowHandle() == native && gate->winId() == id && gate->geometry() == place &&
                               gate->isVisible() && b.owner == gate;
     };
@@ -243,7 +243,7 @@ void TestGate::messagesShownWhileNotTopmost()
     clickOk(gate);
     QVERIFY(!topmostDuringBox);
     QVERIFY(sameWindowDuringBox);
-    QVERIFY(IsTopmost(gate));
+    QVERIFY(isTopmost(gate));
     QVERIFY(gate->isVisible());
     QCOMPARE(gate->windowHandle(), native);
     QCOMPARE(gate->winId(), id);

@@ -139,7 +139,7 @@ void TestPresentation::helpAtStartupFollowsSetting()
     if (!opens)
         return;
     QCOMPARE(help->windowTitle(), QStringLiteral("Readme/Help"));
-    QVERIFY(IsTopmost(help));
+    QVERIFY(isTopmost(help));
     QVERIFY(help->findChild<QCheckBox*>(QStringLiteral("chkShowAtStartup"))->isChecked());
     QCOMPARE(help->findChild<QTextEdit*>(QStringLiteral("helpText"))->toPlainText().trimmed(),
              QStringLiteral("Help text"));

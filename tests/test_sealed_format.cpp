@@ -2,6 +2,7 @@
 // and no byte of it can change unnoticed.
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
+#include "support/VaultBytes.h"
 
 #include <QTest>
 
@@ -48,7 +49,7 @@ private slots:
 
 void TestSealedFormat::sealThenOpenGivesTheSameBytes()
 {
-    const QByteArray classic = vaultformat::fullVault(kMaster, kEntries);
+    const QByteArray classic = fullVault(kMaster, kEntries);
     QVERIFY(!isSealed(classic));
     const QByteArray sealed = seal(classic, testKey());
     QVERIFY(isSealed(sealed));
@@ -64,7 +65,7 @@ void TestSealedFormat::sealThenOpenGivesTheSameBytes()
 
 void TestSealedFormat::wrongPasswordIsToldFromDamage()
 {
-    const QByteArray sealed = seal(vaultformat::fullVault(kMaster, kEntries), testKey());
+    const QByteArray sealed = seal(fullVault(kMaster, kEntries), testKey());
     const Opened wrong = open(sealed, QStringLiteral("correct horsE"));
     QCOMPARE(wrong.status, Status::WrongPassword);
     QVERIFY(wrong.classic.isEmpty());
@@ -74,7 +75,7 @@ void TestSealedFormat::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason"); // empty: not taken for a sealed file at all
-    const QByteArray sealed = seal(vaultformat::fullVault(kMaster, kEntries), testKey());
+    const QByteArray sealed = seal(fullVault(kMaster, kEntries), testKey());
     const QString header = QStringLiteral("the sealed file's header is damaged");
     const QString contents = QStringLiteral("the sealed file is damaged: its contents do not match its seal");
     const QString cut = QStringLiteral("the sealed file is cut short");
@@ -120,7 +121,7 @@ void TestSealedFormat::damagedFiles()
 
 void TestSealedFormat::nothingCanBeReadWithout()
 {
-    const QByteArray sealed = seal(vaultformat::fullVault(kMaster, kEntries), testKey());
+    const QByteArray sealed = seal(fullVault(kMaster, kEntries), testKey());
     QStringList secrets = {kMaster};
     for (const Entry& e : kEntries)
         secrets << e.username << e.password << e.location;

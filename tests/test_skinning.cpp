@@ -23,6 +23,22 @@
 
 namespace {
 
+double luminance(const QColor& c)
+{
+    const auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+// The WCAG contrast ratio of two colours, 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QString shippedSkin()
 {
     QFile f(QStringLiteral(":/skins/harbour.skin"));
@@ -166,7 +182,7 @@ void TestSkinning::windowSkinnedBeforeSkinningStartedGetsTheSkin()
     initProductIdentity(*p.ctx);
     QWidget window;
     auto* button = new QPushButton(&window);
-    QVERIFY(SkinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
+    QVERIFY(skinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
     QVERIFY(button->property("BackColor").isValid());
     QVERIFY(!window.styleSheet().isEmpty());
     // Skinning a window opens no other window.
@@ -190,7 +206,7 @@ void TestSkinning::brokenSkinNeverStopsTheProgram()
     // Afterwards: a window that cannot be skinned keeps the platform's look.
     QWidget window;
     auto* edit = new QLineEdit(&window);
-    QVERIFY(!SkinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
+    QVERIFY(!skinWindow(p.ctx->skinEngine, p.ctx->skinPath, &window).ok);
     QVERIFY(window.styleSheet().isEmpty());
     QVERIFY(!edit->property("BackColor").isValid());
 }

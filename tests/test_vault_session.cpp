@@ -3,6 +3,7 @@
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultSession.h"
+#include "support/VaultBytes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -90,7 +91,7 @@ void TestVaultSession::openingAndThePassword_data()
     QTest::addColumn<std::vector<Entry>>("entries");
     QTest::addColumn<int>("damaged");
     QTest::addColumn<QByteArray>("after"); // the file once the password is in place
-    const QByteArray two = vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank});
+    const QByteArray two = fullVault(QStringLiteral("master"), {kMail, kBank});
     QTest::newRow("no file: created, then a password")
         << QByteArray() << "master" << true << true << std::vector<Entry>{} << 0
         << vaultformat::passwordOnly(QStringLiteral("master"));
@@ -99,9 +100,8 @@ void TestVaultSession::openingAndThePassword_data()
     QTest::newRow("empty password") << two << "" << false << false << std::vector<Entry>{} << 0 << two;
     // Line 1 lost: the entries stay, under the new password.
     const QByteArray lost = vaultformat::emptyFile() + two.mid(two.indexOf("\r\n") + 2);
-    QTest::newRow("line 1 lost, entries kept")
-        << lost << "new one" << true << true << std::vector<Entry>{kMail, kBank} << 0
-        << vaultformat::fullVault(QStringLiteral("new one"), {kMail, kBank});
+    QTest::newRow("line 1 lost, entries kept") << lost << "new one" << true << true << std::vector<Entry>{kMail, kBank}
+                                               << 0 << fullVault(QStringLiteral("new one"), {kMail, kBank});
     QByteArray damaged = vaultformat::passwordOnly(QStringLiteral("master"));
     damaged += vaultformat::encipheredBytes(u"only a name").value + "\r\n";
     QTest::newRow("a damaged line counted")
@@ -169,15 +169,13 @@ void TestVaultSession::changesAreSavedAtOnceAndReported()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
-    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), {kMail}));
+    writeFile(path, fullVault(QStringLiteral("master"), {kMail}));
     VaultSession session(path);
     QVERIFY(session.open().ok);
     QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
     SessionLog watched(session);
     QStringList& log = watched.lines;
-    const auto fileOf = [](const std::vector<Entry>& entries) {
-        return vaultformat::fullVault(QStringLiteral("master"), entries);
-    };
+    const auto fileOf = [](const std::vector<Entry>& entries) { return fullVault(QStringLiteral("master"), entries); };
 
     VaultSession::Saved added = session.add(kShop);
     QVERIFY(added.ok);
@@ -216,7 +214,7 @@ void TestVaultSession::sortedListSavesAsShownAgainAndAgain()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
-    QByteArray file = vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank});
+    QByteArray file = fullVault(QStringLiteral("master"), {kMail, kBank});
     file += QByteArray("\xF8\xFC\r\n"); // the line "x|", enciphered: a damaged line
     writeFile(path, file);
     VaultSession session(path);
@@ -226,9 +224,7 @@ void TestVaultSession::sortedListSavesAsShownAgainAndAgain()
     const Entry wide{QStringLiteral("\u65e5\u672c"), QStringLiteral("pw4"), QString()};
     QCOMPARE(rows(session), (std::vector<Entry>{kMail, kBank, damaged}));
     QVERIFY(session.add(wide).ok);
-    const auto fileOf = [](const std::vector<Entry>& entries) {
-        return vaultformat::fullVault(QStringLiteral("master"), entries);
-    };
+    const auto fileOf = [](const std::vector<Entry>& entries) { return fullVault(QStringLiteral("master"), entries); };
 
     session.sort({true, 0, Qt::DescendingOrder});
     QVERIFY(session.add(kShop).ok);
@@ -248,7 +244,7 @@ void TestVaultSession::replaceOfAGoneEntryAddsIt()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
-    writeFile(path, vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank}));
+    writeFile(path, fullVault(QStringLiteral("master"), {kMail, kBank}));
     VaultSession session(path);
     QVERIFY(session.open().ok);
     QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
@@ -257,14 +253,14 @@ void TestVaultSession::replaceOfAGoneEntryAddsIt()
     const VaultSession::Saved replaced = session.replace(bank, kBank, kShop);
     QVERIFY(replaced.ok);
     QCOMPARE(replaced.row, 1);
-    QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kShop}));
+    QCOMPARE(readFile(path), fullVault(QStringLiteral("master"), {kMail, kShop}));
 }
 
 void TestVaultSession::failedSaveKeepsTheChange()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("data.enc"));
-    const QByteArray before = vaultformat::fullVault(QStringLiteral("master"), {kMail});
+    const QByteArray before = fullVault(QStringLiteral("master"), {kMail});
     writeFile(path, before);
     VaultSession session(path);
     QVERIFY(session.open().ok);
@@ -277,7 +273,7 @@ void TestVaultSession::failedSaveKeepsTheChange()
     QCOMPARE(readFile(path), before);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(session.save().ok);
-    QCOMPARE(readFile(path), vaultformat::fullVault(QStringLiteral("master"), {kMail, kBank}));
+    QCOMPARE(readFile(path), fullVault(QStringLiteral("master"), {kMail, kBank}));
 }
 
 namespace {
@@ -312,7 +308,7 @@ void replaceElsewhere(const QString& path, const QByteArray& bytes)
 // The session opened and unlocked on a file of these entries under "master".
 void unlockedOn(VaultSession& session, const std::vector<Entry>& entries)
 {
-    writeFile(session.path(), vaultformat::fullVault(QStringLiteral("master"), entries));
+    writeFile(session.path(), fullVault(QStringLiteral("master"), entries));
     QVERIFY(session.open().ok);
     QVERIFY(session.unlock(QStringLiteral("master")) == VaultSession::Unlock::Unlocked);
 }
@@ -366,8 +362,8 @@ void TestVaultSession::changesMadeElsewhereAreMerged()
     unlockedOn(session, lettered(QStringLiteral("A B C")));
 
     const QByteArray other = elsewhere == QLatin1String("other")
-                                 ? vaultformat::fullVault(QStringLiteral("other"), lettered(QStringLiteral("A B C")))
-                                 : vaultformat::fullVault(master, lettered(elsewhere));
+                                 ? fullVault(QStringLiteral("other"), lettered(QStringLiteral("A B C")))
+                                 : fullVault(master, lettered(elsewhere));
     replaceElsewhere(path, other);
 
     VaultSession::Saved saved;
@@ -388,12 +384,12 @@ void TestVaultSession::changesMadeElsewhereAreMerged()
         QCOMPARE(saved.reason, QStringLiteral("it is under another master password"));
         QCOMPARE(readFile(path), other); // never written over
         QVERIFY(saved.conflictFile.startsWith(path + QStringLiteral(".conflict-")));
-        QCOMPARE(readFile(saved.conflictFile), vaultformat::fullVault(master, lettered(list)));
+        QCOMPARE(readFile(saved.conflictFile), fullVault(master, lettered(list)));
         QCOMPARE(QFileInfo(saved.conflictFile).permissions(), QFileInfo(path).permissions());
     } else {
         QVERIFY2(saved.ok, qPrintable(saved.reason));
         QCOMPARE(saved.merged, true);
-        QCOMPARE(readFile(path), vaultformat::fullVault(master, lettered(merged)));
+        QCOMPARE(readFile(path), fullVault(master, lettered(merged)));
     }
     QCOMPARE(rows(session), lettered(list));
     if (saved.row >= 0)
@@ -417,13 +413,13 @@ void TestVaultSession::reloadFollowsTheFile()
     QCOMPARE(reloaded.count(), 0);
 
     // Changed elsewhere: shown by itself.
-    replaceElsewhere(path, vaultformat::fullVault(master, lettered(QStringLiteral("A C X"))));
+    replaceElsewhere(path, fullVault(master, lettered(QStringLiteral("A C X"))));
     QTRY_COMPARE_WITH_TIMEOUT(reloaded.count(), 1, 5000);
     QCOMPARE(reloaded.first().first().toInt(), 3);
     QCOMPARE(rows(session), lettered(QStringLiteral("A C X")));
 
     // Under another password: left alone, said once.
-    const QByteArray other = vaultformat::fullVault(QStringLiteral("other"), lettered(QStringLiteral("E")));
+    const QByteArray other = fullVault(QStringLiteral("other"), lettered(QStringLiteral("E")));
     replaceElsewhere(path, other);
     QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
     QTest::qWait(2500);
@@ -439,7 +435,7 @@ void TestVaultSession::sealedFilesMergeToo()
     const QString master = QStringLiteral("master");
     const auto sealedWith = [&](const QString& letters) {
         const sealedformat::KeyPtr key = sealedformat::newKey(master, sealedformat::minimumParams()).value;
-        return sealedformat::seal(vaultformat::fullVault(master, lettered(letters)), *key);
+        return sealedformat::seal(fullVault(master, lettered(letters)), *key);
     };
     writeFile(path, sealedWith(QStringLiteral("A B C")));
     VaultSession session(path);
@@ -453,7 +449,7 @@ void TestVaultSession::sealedFilesMergeToo()
     QVERIFY(saved.merged);
     const sealedformat::Opened opened = sealedformat::open(readFile(path), master);
     QCOMPARE(opened.status, sealedformat::Status::Opened);
-    QCOMPARE(opened.classic, vaultformat::fullVault(master, lettered(QStringLiteral("A B C X D"))));
+    QCOMPARE(opened.classic, fullVault(master, lettered(QStringLiteral("A B C X D"))));
 }
 
 QTEST_GUILESS_MAIN(TestVaultSession)

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/vault/VaultFormat.h"
+#include "support/VaultBytes.h"
 
 #include <QString>
 #include <vector>
@@ -22,7 +23,7 @@ inline QByteArray bytes(int n)
     std::vector<Entry> entries;
     for (int i = 0; i < n; ++i)
         entries.push_back(entry(i));
-    return vaultformat::fullVault(kMaster, entries);
+    return fullVault(kMaster, entries);
 }
 
 } // namespace saveversions

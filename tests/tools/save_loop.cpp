@@ -2,6 +2,7 @@
 // save path, starting at version FIRST, until it is killed. Prints "ready" once the first is saved.
 //   keyhaven_save_loop FOLDER FIRST
 #include "core/vault/VaultStorage.h"
+#include "support/VaultBytes.h"
 #include "tools/SaveVersions.h"
 
 #include <csignal>
@@ -21,7 +22,7 @@ int main(int argc, char** argv)
         entries.push_back(saveversions::entry(i));
     // Bounded so that a test that never kills cannot fill the disk.
     for (int n = first; n < first + 20000; ++n) {
-        if (!vaultstorage::saveAtomically(path, vaultformat::fullVault(saveversions::kMaster, entries)).ok)
+        if (!vaultstorage::saveAtomically(path, fullVault(saveversions::kMaster, entries)).ok)
             return 1;
         if (n == first) {
             std::puts("ready");

@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 #include <QStringList>
-#include <cmath>
 
 namespace {
 
@@ -13,22 +12,7 @@ QString substitute(QString style, const QMap<QString, QColor>& colours)
     return style;
 }
 
-double luminance(const QColor& c)
-{
-    const auto channel = [](double v) {
-        v /= 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
 } // namespace
-
-double contrastRatio(const QColor& a, const QColor& b)
-{
-    const double la = luminance(a), lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
 
 ResultWith<SkinFile> parseSkin(const QString& text)
 {

@@ -18,6 +18,3 @@ struct SkinFile {
 
 // Parses a skin; on failure says why.
 ResultWith<SkinFile> parseSkin(const QString& text);
-
-// The WCAG contrast ratio of two colours, 1 to 21.
-double contrastRatio(const QColor& a, const QColor& b);

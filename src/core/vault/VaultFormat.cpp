@@ -334,17 +334,6 @@ QByteArray passwordOnly(const QString& master)
     return out;
 }
 
-QByteArray fullVault(const QString& master, const std::vector<Entry>& entries)
-{
-    qsizetype size = 0;
-    for (const Entry& e : entries)
-        size += lineBytes(e);
-    FileWriter writer(master, size);
-    for (const Entry& e : entries)
-        writer.add(e);
-    return writer.finish();
-}
-
 FileWriter::FileWriter(const QString& master, qsizetype entryBytes)
 {
     m_out = passwordOnly(master);

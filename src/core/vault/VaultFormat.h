@@ -92,7 +92,6 @@ QString firstLine(QByteArrayView bytes);
 // The three shapes of file the program writes.
 QByteArray emptyFile();                         // CR LF
 QByteArray passwordOnly(const QString& master); // E(master) CR LF
-QByteArray fullVault(const QString& master, const std::vector<Entry>& entries);
 
 // How many separators the line of these enciphered fields is written with: 2, or fewer for a
 // damaged line whose last field ends in a bar, so that it reads back as it was read.

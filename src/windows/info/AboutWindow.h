@@ -12,7 +12,6 @@ public:
     explicit AboutWindow(AppContext& ctx);
 
     void onLoad();
-    const std::vector<SkinLabel*>& skinLabels() const { return m_skinLabels; }
 
 signals:
     void unloaded();

@@ -206,15 +206,9 @@ void MainWindow::entrySaved(const VaultSession::Saved& saved)
 
 void MainWindow::showStatus(const QString& text)
 {
-    m_statusText = text;
     // The panel cuts the text off at its edge anyway; a field of megabytes from a damaged file
     // would otherwise be measured whole.
     m_statusPanel->setText(EntryStore::shownText(text));
-}
-
-QString MainWindow::statusText() const
-{
-    return m_statusText;
 }
 
 int MainWindow::firstSelectedRow() const

@@ -27,7 +27,6 @@ public:
     void reportSaveFailure(const QString& reason, const QString& what);
     // After the editor saved an entry: it is in view, and the status line says so.
     void entrySaved(const VaultSession::Saved& saved);
-    QString statusText() const;
     int firstSelectedRow() const;
     EntryListView& list() { return *m_entryList; }
 
@@ -68,7 +67,6 @@ private:
     EntryListView* m_entryList;
     QStatusBar* m_statusBar;
     QLabel* m_statusPanel;
-    QString m_statusText; // in full; the panel shows what fits
     QMenu* m_fileMenu = nullptr;
     QMenu* m_dataMenu = nullptr;
     QMenu* m_copyMenu = nullptr;

@@ -5,7 +5,7 @@
 
 void setTopmost(QWidget* window, bool on)
 {
-    if (!window || IsTopmost(window) == on)
+    if (!window || isTopmost(window) == on)
         return;
     QWindow* native = window->windowHandle();
     if (!native) {
@@ -21,7 +21,7 @@ void setTopmost(QWidget* window, bool on)
     window->overrideWindowFlags(flags); // the widget's record, without telling the platform again
 }
 
-bool IsTopmost(const QWidget* window)
+bool isTopmost(const QWidget* window)
 {
     return window && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
 }

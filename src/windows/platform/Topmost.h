@@ -4,4 +4,4 @@ class QWidget;
 
 // Makes a window stay on top of all others (or not), keeping its position and size.
 void setTopmost(QWidget* window, bool on);
-bool IsTopmost(const QWidget* window);
+bool isTopmost(const QWidget* window);

@@ -10,12 +10,6 @@
 // Windows are loaded once (their load step runs only then), shown modeless, and unloaded by
 // closing them; a window deletes itself on close and so counts as not loaded afterwards.
 
-template <class W>
-bool isLoaded(const QPointer<W>& slot)
-{
-    return !slot.isNull();
-}
-
 // beforeLoad runs once the window is made and its controls settled, before its load step.
 template <class W, class Make, class BeforeLoad>
 W* loadWindow(QPointer<W>& slot, Make make, BeforeLoad beforeLoad)

@@ -59,7 +59,7 @@ W* Program::load(QPointer<W>& slot, Make make)
         [this](W* window) {
             // Every window is skinned as it loads, so its load step already shows the skin.
             if (m_ctx.skinningEnabled)
-                SkinWindow(m_ctx.skinEngine, m_ctx.skinPath, window);
+                skinWindow(m_ctx.skinEngine, m_ctx.skinPath, window);
         });
 }
 
@@ -90,7 +90,7 @@ void Program::start()
     SplashWindow* splash = load(windows.splash, [&] { return new SplashWindow(m_ctx); });
     // Skinning starts in the splash window's load, so it is skinned right after it.
     if (m_ctx.skinningEnabled)
-        SkinWindow(m_ctx.skinEngine, m_ctx.skinPath, splash);
+        skinWindow(m_ctx.skinEngine, m_ctx.skinPath, splash);
     connect(splash, &SplashWindow::handOver, this, [this, splash] {
         loadMainWindow();
         showModeless(windows.mainWindow);

@@ -97,7 +97,7 @@ void applySkinColors(QWidget* window, qint32 back, qint32 fore, qint32 panel)
     }
 }
 
-Result SkinWindow(SkinEngine& engine, const QString& skinPath, QWidget* window)
+Result skinWindow(SkinEngine& engine, const QString& skinPath, QWidget* window)
 {
     if (skinSteps(engine, window).ok)
         return {};
