@@ -8,9 +8,13 @@ DiskState DiskState::of(const QString& path)
 {
     DiskState state;
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return state;
+    state.kind = S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+    if (state.kind != Kind::File)
         return state;
     state.exists = true;
+    state.mode = st.st_mode & 07777;
     state.device = st.st_dev;
     state.inode = st.st_ino;
     state.size = st.st_size;

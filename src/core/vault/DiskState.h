@@ -6,7 +6,10 @@
 // file (device and inode); one written in place has another size or times, to the nanosecond
 // where the file system keeps them.
 struct DiskState {
+    enum class Kind { Missing, File, Folder, Other }; // Other: a pipe, a device, a socket
+    Kind kind = Kind::Missing;
     bool exists = false; // a regular file is there
+    unsigned mode = 0;   // its permission bits
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = -1;

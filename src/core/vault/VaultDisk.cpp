@@ -10,19 +10,24 @@
 
 namespace {
 
-constexpr int kSettleMs = 300;     // a sync tool writes, then renames: look once it is quiet
-constexpr int kLookEveryMs = 2000; // and look now and then anyway: not every folder reports changes
+constexpr int kSettleMs = 300;      // a sync tool writes, then renames: look once it is quiet
+constexpr int kLookEveryMs = 2000;  // and look now and then anyway: not every folder reports changes
+constexpr int kConflictNames = 100; // conflict files of one second tried before giving up
 
-// A file read from disk as classic bytes: a sealed one opened with the key at hand when it fits,
-// else with one derived from the master password (it was sealed again elsewhere, under a salt of
-// its own). Fails when it cannot be opened so.
+// The classic bytes of a file read from disk, and the key that opened it when it is sealed.
 struct Classic {
     Result read;
     QByteArray bytes;
     sealedformat::KeyPtr key;
+    bool otherPassword = false; // sealed under a master password not this run's
 };
 
-Classic classicOf(ResultWith<QByteArray> disk, const QString& master, const sealedformat::KeyPtr& key)
+} // namespace
+
+// A sealed file opens with the key at hand when it fits, else with one derived from the master
+// password (it was sealed again elsewhere, under a salt of its own), once for each salt.
+static Classic classicOf(ResultWith<QByteArray> disk, const QString& master, const sealedformat::KeyPtr& key,
+                         KeyCache& keys, const BusyReport& busy)
 {
     if (!disk.ok || !sealedformat::isSealed(disk.value))
         return {disk, std::move(disk.value), {}};
@@ -31,23 +36,22 @@ Classic classicOf(ResultWith<QByteArray> disk, const QString& master, const seal
         return {Result::failure(header.reason), {}, {}};
     sealedformat::KeyPtr opener = key;
     if (!opener || !sealedformat::keyMatches(*opener, header.value)) {
-        const ResultWith<sealedformat::KeyPtr> derived = sealedformat::keyFor(master, header.value);
+        const ResultWith<sealedformat::KeyPtr> derived = keys.keyFor(master, header.value, busy);
         if (!derived.ok)
             return {Result::failure(derived.reason), {}, {}};
         opener = derived.value;
     }
     sealedformat::Opened opened = sealedformat::openWithKey(std::move(disk.value), opener);
     if (opened.status == sealedformat::Status::WrongPassword)
-        return {Result::failure(QStringLiteral("it does not open with this master password")), {}, {}};
+        return {{}, {}, {}, true};
     if (opened.status == sealedformat::Status::Damaged)
         return {Result::failure(opened.reason), {}, {}};
     return {{}, std::move(opened.classic), opener};
 }
 
-} // namespace
-
 VaultDisk::VaultDisk(QString path, QObject* parent) : QObject(parent), m_path(std::move(path))
 {
+    m_busy = [this](bool busy) { emit working(busy); };
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, &VaultDisk::changed);
@@ -72,8 +76,20 @@ VaultDisk::Changes VaultDisk::mergeChangesMadeElsewhere(const QString& master, c
 {
     Changes out;
     m_looked = DiskState::of(m_path);
+    if (m_looked.kind == DiskState::Kind::Other) {
+        // A pipe or a device in its place is never read nor written over.
+        out.kind = Changes::Kind::Refused;
+        out.reason = QStringLiteral("it is no longer a regular file");
+        return out;
+    }
     if (!m_looked.exists)
         return out; // a file that is gone is put back by the next save
+    if (!m_refusedReason.isEmpty() && m_looked.sameFileAs(m_refused)) {
+        // Looked at already: nothing is read or derived again for the same file.
+        out.kind = Changes::Kind::Refused;
+        out.reason = m_refusedReason;
+        return out;
+    }
     // Read whole: a look at its size and times alone can be fooled by a file replaced within
     // the clock's last tick.
     ResultWith<QByteArray> disk = vaultstorage::readAll(m_path);
@@ -82,11 +98,14 @@ VaultDisk::Changes VaultDisk::mergeChangesMadeElsewhere(const QString& master, c
         m_known = m_looked;
         return out;
     }
-    Classic classic = classicOf(std::move(disk), master, key);
-    const Result can = vaultmerge::mergeable(classic.read, classic.bytes, master);
+    Classic classic = classicOf(std::move(disk), master, key, m_keys, m_busy);
+    const Result can = classic.otherPassword ? Result::failure(QStringLiteral("it is under another master password"))
+                                             : vaultmerge::mergeable(classic.read, classic.bytes, master);
     if (!can.ok) {
         out.kind = Changes::Kind::Refused;
         out.reason = can.reason;
+        m_refused = m_looked;
+        m_refusedReason = can.reason;
         return out;
     }
     out.kind = Changes::Kind::Merged;
@@ -120,23 +139,25 @@ QString VaultDisk::writeConflictFile(const QByteArray& bytes) const
 {
     const QString stem = m_path + QStringLiteral(".conflict-") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = stem;
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = stem + QLatin1Char('-') + QString::number(n);
-    if (!vaultstorage::saveAtomically(name, bytes).ok)
+    // Owner-only, and never wider than the vault was when this run last read or wrote it.
+    const mode_t mode = m_known.mode != 0 ? (m_known.mode & 0600) | 0400 : 0600;
+    for (int n = 1; n <= kConflictNames; ++n) {
+        const QString name = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (vaultstorage::writeNewFile(name, bytes, mode).ok)
+            return name;
+        if (QFileInfo(name).exists() || QFileInfo(name).isSymLink())
+            continue; // taken: the next name
         return {};
-    const QFileInfo original(m_path);
-    if (original.isFile())
-        QFile::setPermissions(name, original.permissions());
-    return name;
+    }
+    return {};
 }
 
-bool VaultDisk::refusedBefore()
+bool VaultDisk::firstRefusalOfThisFile()
 {
-    if (m_looked.sameFileAs(m_refused))
-        return true;
-    m_refused = m_looked;
-    return false;
+    if (m_looked.sameFileAs(m_refusalSaid))
+        return false;
+    m_refusalSaid = m_looked;
+    return true;
 }
 
 void VaultDisk::watch()

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/platform/Result.h"
 #include "core/vault/DiskState.h"
+#include "core/vault/KeyCache.h"
 #include "core/vault/SaveTurn.h"
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFile.h"
@@ -57,17 +58,27 @@ public:
     // Watches the file and its folder; changed() comes once the file has been quiet for a moment,
     // and now and then anyway, since not every folder reports changes.
     void watch();
-    // Whether this state of the file was refused already: a refusal is said once a state.
-    bool refusedBefore();
+    // Whether the file as last looked at is refused for the first time: a refusal is said once
+    // for each state of the file.
+    bool firstRefusalOfThisFile();
+
+    // The keys of sealed files this run met; the session adds the one it holds.
+    KeyCache& keys() { return m_keys; }
 
 signals:
     void changed();
+    // A key is being derived away from this thread: user input waits.
+    void working(bool busy);
 
 private:
     QString m_path;
-    DiskState m_known;   // the file as this run last read or wrote it
-    DiskState m_looked;  // the file as the last look found it
-    DiskState m_refused; // the last state of the file that could not be merged
+    DiskState m_known;       // the file as this run last read or wrote it
+    DiskState m_looked;      // the file as the last look found it
+    DiskState m_refused;     // the last state of the file that could not be merged
+    QString m_refusedReason; // why
+    DiskState m_refusalSaid; // the last state of the file whose refusal was said
+    KeyCache m_keys;
+    BusyReport m_busy;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer m_settle;
 };

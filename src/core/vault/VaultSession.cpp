@@ -3,6 +3,7 @@
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultStorage.h"
 
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace {
@@ -14,6 +15,7 @@ constexpr int kWriteTries = 5; // a file that keeps changing under each try is l
 VaultSession::VaultSession(QString path, QObject* parent) : QObject(parent), m_disk(std::move(path))
 {
     connect(&m_disk, &VaultDisk::changed, this, &VaultSession::reloadIfChanged);
+    connect(&m_disk, &VaultDisk::working, this, &VaultSession::working);
 }
 
 VaultSession::Opened VaultSession::open()
@@ -65,7 +67,8 @@ VaultSession::Unlock VaultSession::unlock(const QString& typed, Loaded* loaded)
         // its first line be the password. The file's buffer becomes the classic bytes.
         const ResultWith<sealedformat::Header> header = sealedformat::readHeader(m_fileBytes);
         const ResultWith<sealedformat::KeyPtr> key =
-            header.ok ? sealedformat::keyFor(typed, header.value) : ResultWith<sealedformat::KeyPtr>{header};
+            header.ok ? deriveAway(typed, header.value, [this](bool busy) { emit working(busy); })
+                      : ResultWith<sealedformat::KeyPtr>{header};
         if (!key.ok) {
             m_damage = key.reason;
             return Unlock::Damaged;
@@ -81,6 +84,7 @@ VaultSession::Unlock VaultSession::unlock(const QString& typed, Loaded* loaded)
             return Unlock::Damaged;
         }
         m_key = opened.key;
+        m_disk.keys().add(m_key);
         m_storedPassword = typed;
         classic = std::move(opened.classic);
     } else {
@@ -170,6 +174,7 @@ VaultSession::Saved VaultSession::setSealed(bool on, sealedformat::Params params
             return failed;
         }
         m_key = key.value;
+        m_disk.keys().add(m_key);
     } else {
         m_key.reset();
     }
@@ -193,7 +198,8 @@ VaultDisk::Changes VaultSession::takeChangesMadeElsewhere()
     VaultDisk::Changes changes = m_disk.mergeChangesMadeElsewhere(m_master, m_key, m_pending);
     if (changes.kind == VaultDisk::Changes::Kind::Merged) {
         resetRows(changes.merged.entries);
-        // Never weaker than the file it lands on: a file sealed elsewhere stays sealed.
+        // Never weaker than the file it lands on: a file sealed elsewhere stays sealed, under its
+        // own parameters.
         if (changes.key)
             m_key = changes.key;
     }
@@ -202,10 +208,12 @@ VaultDisk::Changes VaultSession::takeChangesMadeElsewhere()
 
 VaultSession::Saved VaultSession::commit(int row)
 {
+    const QScopedValueRollback busy(m_busy, true);
     Saved out;
     out.row = row;
     for (int attempt = 0; attempt < kWriteTries; ++attempt) {
         const SaveTurn turn = m_disk.takeTurn();
+        const bool wasSealed = sealed();
         const VaultDisk::Changes changes = takeChangesMadeElsewhere();
         if (changes.kind == VaultDisk::Changes::Kind::Refused) {
             out.ok = false;
@@ -218,6 +226,7 @@ VaultSession::Saved VaultSession::commit(int row)
         if (changes.kind == VaultDisk::Changes::Kind::Merged) {
             out.row = row < 0 ? -1 : changes.merged.row;
             out.merged = true;
+            out.sealedElsewhere = out.sealedElsewhere || (changes.key && !wasSealed);
         }
         bool changedMeanwhile = false;
         const Result written = m_disk.write(bytesToWrite(), &changedMeanwhile);
@@ -243,10 +252,11 @@ void VaultSession::watch()
 
 void VaultSession::reloadIfChanged()
 {
-    if (!unlocked() || hasUnsavedChanges() || m_disk.unchangedAtAGlance())
+    if (m_busy || !unlocked() || hasUnsavedChanges() || m_disk.unchangedAtAGlance())
         return; // the next save merges what changed
+    const QScopedValueRollback busy(m_busy, true);
     const VaultDisk::Changes changes = takeChangesMadeElsewhere();
-    if (changes.kind == VaultDisk::Changes::Kind::Refused && !m_disk.refusedBefore())
+    if (changes.kind == VaultDisk::Changes::Kind::Refused && m_disk.firstRefusalOfThisFile())
         emit notReloaded(changes.reason);
     if (changes.kind == VaultDisk::Changes::Kind::Merged)
         emit reloaded(m_store.count());

@@ -56,6 +56,7 @@ public:
     struct Saved : Result {
         int row = -1; // where the entry of the command is now
         bool merged = false;
+        bool sealedElsewhere = false; // the file it merged with was sealed elsewhere: it was saved sealed
         QString conflictFile;
     };
     // Creates the master password and writes the file. Entries that a file without line 1
@@ -109,6 +110,8 @@ signals:
     void rowsReset();
     void reloaded(int entries);
     void notReloaded(const QString& reason);
+    // A key is being derived (a sealed file): the program goes on painting, user input waits.
+    void working(bool busy);
 
 private:
     Loaded load(QByteArray bytes);
@@ -130,4 +133,5 @@ private:
     sealedformat::KeyPtr m_key; // while the file is sealed
     QString m_damage;
     std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
+    bool m_busy = false; // inside a save or a look at the file, whose wait for a key lets events run
 };

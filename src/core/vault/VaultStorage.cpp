@@ -5,9 +5,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
+#include <QScopeGuard>
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vaultstorage {
@@ -72,30 +78,97 @@ Result ensureVaultFile(const QString& path)
     return {};
 }
 
-ResultWith<QByteArray> readAll(const QString& path)
+qint64 largestFile()
 {
+    // The rows are kept in the file's own bytes, so holding a file takes about twice its size;
+    // beyond a quarter of the machine's memory it would push everything else out.
+    constexpr qint64 kFormatMost = qint64(16) << 30;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return kFormatMost;
+    return std::min(kFormatMost, qint64(pages) * pageSize / 4);
+}
+
+ResultWith<QByteArray> readAll(const QString& path, qint64 most)
+{
+    // Never blocks: a pipe or device put in the file's place is refused, not waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {failure(errno == EISDIR ? QStringLiteral("It is a folder, not a file.")
+                                        : QString::fromLocal8Bit(std::strerror(errno)))};
+    const auto done = qScopeGuard([fd] { ::close(fd); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
+    if (S_ISDIR(st.st_mode))
+        return {failure(QStringLiteral("It is a folder, not a file."))};
+    if (!S_ISREG(st.st_mode))
+        return {failure(QStringLiteral("It is not a regular file."))};
+    if (st.st_size > most)
+        return {failure(QStringLiteral("It holds %1, more than this program can hold here (at most %2).")
+                            .arg(QLocale::c().formattedDataSize(st.st_size), QLocale::c().formattedDataSize(most)))};
     ResultWith<QByteArray> read;
     QByteArray& bytes = read.value;
-    const QFileInfo info(path);
-    if (info.isDir())
-        return {failure(QStringLiteral("It is a folder, not a file."))};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {failure(file.errorString())};
     // The list keeps these bytes as its storage and adds new entries after them: room to grow
     // spares it a copy of them all at the first one. Pages never written cost no memory.
-    const qint64 size = file.size();
-    bytes.clear();
+    const qint64 size = st.st_size;
     bytes.reserve(size + size / 16 + 4096);
     bytes.resize(size);
-    const qint64 got = size > 0 ? file.read(bytes.data(), size) : 0;
-    if (got < 0)
-        return {failure(file.errorString())};
+    qint64 got = 0;
+    while (true) {
+        if (got == bytes.size()) {
+            if (bytes.size() >= most + 1)
+                return {failure(QStringLiteral("It grew past what this program can hold here (%1).")
+                                    .arg(QLocale::c().formattedDataSize(most)))};
+            bytes.resize(std::min(bytes.size() + 65536, most + 1)); // it grew meanwhile
+        }
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
+        if (n == 0)
+            break;
+        got += n;
+    }
     bytes.resize(got);
-    bytes.append(file.readAll()); // what a file that grew meanwhile, or has no known size, holds beyond
-    if (file.error() != QFileDevice::NoError)
-        return {failure(file.errorString())};
     return read;
+}
+
+Result writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    // Written whole under a name of its own, then given its name only if that name is free: never
+    // through a link someone put there, never over another file.
+    QByteArray temp = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + ".new-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failure(QString::fromLocal8Bit(std::strerror(errno)));
+    Result out;
+    const auto fail = [&](int error) {
+        out = failure(QString::fromLocal8Bit(std::strerror(error)));
+        ::unlink(temp.constData());
+    };
+    qint64 done = 0;
+    while (done < bytes.size() && out.ok) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            fail(errno);
+        else if (n > 0)
+            done += n;
+    }
+    if (out.ok && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0))
+        fail(errno);
+    ::close(fd);
+    if (!out.ok)
+        return out;
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, QFile::encodeName(path).constData(), RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        ::unlink(temp.constData());
+        return failure(error == EEXIST ? QStringLiteral("A file of that name is there already.")
+                                       : QString::fromLocal8Bit(std::strerror(error)));
+    }
+    return {};
 }
 
 Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <sys/types.h>
 
 // The file side of the vault: finding, creating, reading and atomically replacing data.enc.
 namespace vaultstorage {
@@ -21,8 +22,16 @@ bool fileExists(const QString& path);
 // Creates the file as one empty line, readable and writable by its owner only, when it is missing.
 Result ensureVaultFile(const QString& path);
 
-// Reads the whole file.
-ResultWith<QByteArray> readAll(const QString& path);
+// The largest file that can be held: the list takes about twice its file's size in memory.
+qint64 largestFile();
+
+// Reads the whole file. A file larger than `most`, or one that is no regular file (a pipe, a
+// device), is refused before it is read, and reading never waits.
+ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile());
+
+// Creates a new file with these bytes and this mode, complete and on disk before it has its name;
+// fails when a file (or a link) already has that name.
+Result writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode);
 
 // Replaces the file with the bytes, never leaving a torn file: the new content is complete and
 // flushed before it takes the old one's place. A read-only file is left alone and reported.

@@ -186,6 +186,8 @@ void MainWindow::reportSave(const VaultSession::Saved& saved, const QString& don
     QString status = done.isEmpty() ? QStringLiteral("Saved ") + generalDateText(QDateTime::currentDateTime()) : done;
     if (saved.merged)
         status += QStringLiteral("  Changes made elsewhere were merged.");
+    if (saved.sealedElsewhere)
+        status += QStringLiteral("  The data file was sealed elsewhere: it was saved sealed.");
     showStatus(status);
 }
 

@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 
 namespace {
 
@@ -31,6 +32,13 @@ QString damagedLinesText(int damaged)
 
 Program::Program(AppContext& ctx) : m_ctx(ctx)
 {
+    // A key being derived for a sealed file: the windows paint on, and say that they are busy.
+    connect(&ctx.vault, &VaultSession::working, this, [](bool busy) {
+        if (busy)
+            QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
     connect(&ctx.vault, &VaultSession::reloaded, this, [this](int entries) {
         if (windows.mainWindow)
             windows.mainWindow->showStatus(
