@@ -23,15 +23,13 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
     TestProgram first;
     const QByteArray file = vaultFile({QStringLiteral("master"), QString()});
     first.writeVault(file);
-    VaultLock firstLock;
-    QVERIFY(first.program->claimVault(firstLock));
+    QVERIFY(first.program->claimVault());
     QVERIFY(first.fake.messages.boxes.empty());
 
     // Another run on the same file, reached through another spelling of the path.
     TestProgram second;
     second.ctx->programFolder = first.folder() + QStringLiteral("/./");
-    VaultLock secondLock;
-    QVERIFY(!second.program->claimVault(secondLock));
+    QVERIFY(!second.program->claimVault());
     QCOMPARE(second.fake.programEnd.ends, 1);
     QCOMPARE(second.fake.messages.boxes.size(), size_t(1));
     QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
@@ -44,8 +42,7 @@ void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
 
     // A different file is not held.
     TestProgram other;
-    VaultLock otherLock;
-    QVERIFY(other.program->claimVault(otherLock));
+    QVERIFY(other.program->claimVault());
 }
 
 void TestVaultLock::heldWhateverTheRuntimeFolder_data()
@@ -60,14 +57,12 @@ void TestVaultLock::heldWhateverTheRuntimeFolder()
     QFETCH(QByteArray, runtime);
     TestProgram first;
     first.writeVault(vaultFile({QStringLiteral("master"), QString()}));
-    VaultLock firstLock;
-    QVERIFY(first.program->claimVault(firstLock));
+    QVERIFY(first.program->claimVault());
     const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
     runtime.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", runtime);
     TestProgram second;
     second.ctx->programFolder = first.folder();
-    VaultLock secondLock;
-    const bool claimed = second.program->claimVault(secondLock);
+    const bool claimed = second.program->claimVault();
     before.isNull() ? qunsetenv("XDG_RUNTIME_DIR") : qputenv("XDG_RUNTIME_DIR", before);
     QVERIFY(!claimed);
     QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
@@ -82,11 +77,11 @@ void TestVaultLock::lockOfACrashedCopyIsTakenOver()
                  {QStringLiteral("-c"), QStringLiteral("exec 9>>\"$0\" && flock 9 && exec sleep 60"),
                   VaultLock::lockPathFor(p.vaultPath())});
     QVERIFY(holder.waitForStarted());
-    VaultLock lock;
-    QTRY_VERIFY_WITH_TIMEOUT(!lock.tryAcquire(p.vaultPath()) && lock.heldByOther(), 5000);
+    VaultLock probe;
+    QTRY_VERIFY_WITH_TIMEOUT(!probe.tryAcquire(p.vaultPath()) && probe.heldByOther(), 5000);
     holder.kill();
     QVERIFY(holder.waitForFinished());
-    QVERIFY(p.program->claimVault(lock));
+    QVERIFY(p.program->claimVault());
     QVERIFY(p.fake.messages.boxes.empty());
     QCOMPARE(p.fake.programEnd.ends, 0);
 }
@@ -98,8 +93,7 @@ void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
     p.writeVault(file);
     // Something that is no file has the lock file's name: no lock can be made there.
     QVERIFY(QDir(p.folder()).mkdir(QStringLiteral("data.enc.lock")));
-    VaultLock lock;
-    const bool claimed = p.program->claimVault(lock);
+    const bool claimed = p.program->claimVault();
 
     QVERIFY(!claimed);
     QCOMPARE(p.fake.programEnd.ends, 1);

@@ -1,4 +1,3 @@
-#include "core/vault/VaultLock.h"
 #include "windows/context/AppContext.h"
 #include "windows/platform/Accessibility.h"
 #include "windows/platform/DesktopShell.h"
@@ -30,8 +29,7 @@ int main(int argc, char* argv[])
 
     app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
     Program program(ctx);
-    VaultLock lock;
-    if (!program.claimVault(lock))
+    if (!program.claimVault())
         return 0;
     program.start();
     return app.exec();

@@ -3,7 +3,6 @@
 // saying so; status 1 when it does not come within 20 s.
 //   keyhaven_startup_probe PROGRAM-FOLDER
 #include "core/platform/VersionInfo.h"
-#include "core/vault/VaultLock.h"
 #include "windows/context/AppContext.h"
 #include "windows/gate/PasswordGate.h"
 #include "windows/platform/Accessibility.h"
@@ -34,8 +33,7 @@ int main(int argc, char* argv[])
     QtFileDialogs files;
     AppContext ctx(Platform{messages, programEnd, settings, shell, files}, version, QString::fromLocal8Bit(argv[1]));
     Program program(ctx);
-    VaultLock lock;
-    if (!program.claimVault(lock))
+    if (!program.claimVault())
         return 1;
     program.start();
     QTimer look;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +15,15 @@ SaveTurn::SaveTurn(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
     for (int waited = 0; waited < kWaitMs; waited += 2) {
-        m_fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        m_fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (m_fd < 0)
             return; // nothing to lock: the save says what is wrong
-        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+        // A lock of the open file's own (not flock, which the running program holds on the file
+        // for as long as it runs).
+        struct flock whole {};
+        whole.l_type = F_WRLCK;
+        whole.l_whence = SEEK_SET;
+        if (::fcntl(m_fd, F_OFD_SETLK, &whole) == 0) {
             // Still the file at that path? A save that went first put another one there.
             struct stat held {
             }, now{};

@@ -3,8 +3,8 @@
 
 // Another copy of this program's code saving the same file (another session, the command line)
 // waits for this one: a save holds an advisory lock on the file itself from reading it to putting
-// the new one in its place. Programs that take no lock (a sync tool) are caught by the look just
-// before the replacement instead.
+// the new one in its place. A file this user cannot write gives no turn: its save fails anyway. Programs that take no
+// lock (a sync tool) are caught by the look just before the replacement instead.
 class SaveTurn {
 public:
     explicit SaveTurn(const QString& path);

@@ -133,6 +133,7 @@ void VaultDisk::wrote(const QByteArray& bytes)
 {
     m_known = DiskState::of(m_path);
     m_known.digest = DiskState::digestOf(bytes);
+    emit replaced();
 }
 
 QString VaultDisk::writeConflictFile(const QByteArray& bytes) const

@@ -67,6 +67,8 @@ public:
 
 signals:
     void changed();
+    // This run put a new file in the data file's place.
+    void replaced();
     // A key is being derived away from this thread: user input waits.
     void working(bool busy);
 

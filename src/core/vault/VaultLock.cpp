@@ -7,12 +7,42 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The lock on the data file itself, on one opening of it; false when another copy holds it.
+// An exclusive flock needs no write access, so a read-only file can be held too.
+int lockedOpening(const QString& path, bool* heldElsewhere)
+{
+    *heldElsewhere = false;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *heldElsewhere = errno == EWOULDBLOCK;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
 
 QString VaultLock::lockPathFor(const QString& vaultPath)
 {
-    // The same file reached by another path (a link, "..") gets the same lock file.
+    // The same file reached by another path (a link, "..") gets the same lock file: the one
+    // beside the file the path ends at.
     const QFileInfo info(vaultPath);
+    const QString real = info.canonicalFilePath();
+    if (!real.isEmpty())
+        return real + QStringLiteral(".lock");
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
     return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName() +
            QStringLiteral(".lock");
@@ -21,26 +51,88 @@ QString VaultLock::lockPathFor(const QString& vaultPath)
 bool VaultLock::tryAcquire(const QString& vaultPath)
 {
     release();
-    m_heldByOther = false;
+    m_refusal = Refusal::None;
+    m_readOnlyIsSafe = false;
+    m_vaultPath = vaultPath;
     m_path = lockPathFor(vaultPath);
+    const QByteArray lockName = QFile::encodeName(m_path);
     // Owner-only, never through a link someone put there, never inherited by a started program.
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        m_heldByOther = errno == EWOULDBLOCK;
+    int fd = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int openError = errno;
+    if (fd < 0 && (openError == EACCES || openError == EROFS || openError == EPERM)) {
+        struct stat st {};
+        const bool exists = ::lstat(lockName.constData(), &st) == 0;
+        if (exists && S_ISREG(st.st_mode) && st.st_uid != ::getuid())
+            m_refusal = Refusal::ForeignLockFile;
+        else if (!exists)
+            m_refusal = Refusal::ReadOnlyFolder;
+        else
+            m_refusal = Refusal::CannotCreate;
+    } else if (fd < 0) {
+        m_refusal = Refusal::CannotCreate;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_refusal = errno == EWOULDBLOCK ? Refusal::HeldByOther : Refusal::CannotCreate;
         ::close(fd);
+        fd = -1;
+    }
+    if (fd >= 0 && !lockDataFile(vaultPath)) {
+        ::close(fd);
+        return false; // held through another path
+    }
+    if (fd < 0) {
+        // Reading is safe when no running copy holds the file itself; lockDataFile says when one does.
+        const Refusal why = m_refusal;
+        if ((why == Refusal::ReadOnlyFolder || why == Refusal::ForeignLockFile) && lockDataFile(vaultPath)) {
+            m_readOnlyIsSafe = true;
+            m_refusal = why;
+        }
         return false;
     }
-    m_fd = fd;
+    m_lockFile = fd;
     return true;
+}
+
+bool VaultLock::lockDataFile(const QString& vaultPath)
+{
+    bool heldElsewhere = false;
+    const int fd = lockedOpening(vaultPath, &heldElsewhere);
+    if (heldElsewhere) {
+        m_refusal = Refusal::HeldByOther;
+        return false;
+    }
+    if (fd >= 0)
+        m_dataFiles.push_back(fd);
+    return true; // a file not there yet is held through the lock file alone
+}
+
+void VaultLock::followReplacement()
+{
+    if (m_dataFiles.empty() && m_lockFile < 0)
+        return;
+    // Earlier files no other link reaches are let go of.
+    std::vector<int> kept;
+    for (const int fd : m_dataFiles) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_nlink > 0)
+            kept.push_back(fd);
+        else
+            ::close(fd);
+    }
+    m_dataFiles = std::move(kept);
+    bool heldElsewhere = false;
+    const int fd = lockedOpening(m_vaultPath, &heldElsewhere);
+    if (fd >= 0)
+        m_dataFiles.push_back(fd);
 }
 
 void VaultLock::release()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (m_lockFile >= 0)
+        ::close(m_lockFile);
+    m_lockFile = -1;
+    for (const int fd : m_dataFiles)
+        ::close(fd);
+    m_dataFiles.clear();
 }
 
 VaultLock::~VaultLock()

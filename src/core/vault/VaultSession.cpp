@@ -16,6 +16,7 @@ VaultSession::VaultSession(QString path, QObject* parent) : QObject(parent), m_d
 {
     connect(&m_disk, &VaultDisk::changed, this, &VaultSession::reloadIfChanged);
     connect(&m_disk, &VaultDisk::working, this, &VaultSession::working);
+    connect(&m_disk, &VaultDisk::replaced, this, &VaultSession::fileReplaced);
 }
 
 VaultSession::Opened VaultSession::open()
@@ -109,7 +110,8 @@ VaultSession::Created VaultSession::createPassword(const QString& password)
     m_fileBytes.clear();
     const QByteArray file =
         created.loaded.entries > 0 ? vaultfile::fileFor(m_master, m_store) : vaultformat::passwordOnly(m_master);
-    static_cast<Result&>(created) = vaultstorage::saveAtomically(path(), file);
+    static_cast<Result&>(created) =
+        m_readOnly.isEmpty() ? vaultstorage::saveAtomically(path(), file) : Result::failure(m_readOnly);
     if (created.ok)
         m_disk.wrote(file);
     return created;
@@ -211,6 +213,11 @@ VaultSession::Saved VaultSession::commit(int row)
     const QScopedValueRollback busy(m_busy, true);
     Saved out;
     out.row = row;
+    if (!m_readOnly.isEmpty()) {
+        out.ok = false;
+        out.reason = m_readOnly;
+        return out;
+    }
     for (int attempt = 0; attempt < kWriteTries; ++attempt) {
         const SaveTurn turn = m_disk.takeTurn();
         const bool wasSealed = sealed();

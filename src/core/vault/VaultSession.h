@@ -88,6 +88,11 @@ public:
     sealedformat::Params sealParams() const { return m_key ? m_key->params() : sealedformat::Params{}; }
     Saved setSealed(bool on, sealedformat::Params params = sealedformat::defaultParams());
 
+    // Nothing may be written (no lock could be had, but no other copy holds the file): every save
+    // fails with this reason, and the file stays as it is.
+    void setReadOnly(const QString& reason) { m_readOnly = reason; }
+    const QString& readOnlyReason() const { return m_readOnly; }
+
     // Whether a change is still to be saved (a sort alone does not count).
     bool hasUnsavedChanges() const;
 
@@ -112,6 +117,8 @@ signals:
     void notReloaded(const QString& reason);
     // A key is being derived (a sealed file): the program goes on painting, user input waits.
     void working(bool busy);
+    // A save put a new file in the data file's place (the lock follows it).
+    void fileReplaced();
 
 private:
     Loaded load(QByteArray bytes);
@@ -133,5 +140,6 @@ private:
     sealedformat::KeyPtr m_key; // while the file is sealed
     QString m_damage;
     std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
+    QString m_readOnly;                        // why nothing may be written; empty when it may
     bool m_busy = false; // inside a save or a look at the file, whose wait for a key lets events run
 };

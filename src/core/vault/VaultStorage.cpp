@@ -69,12 +69,16 @@ Result ensureVaultFile(const QString& path)
         return {};
     if (QFileInfo(path).isDir())
         return failure(QStringLiteral("A folder has the name of the data file."));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kOwnerOnly))
-        return failure(file.errorString());
+    // Made new, never through a link nor onto something else there (which reading then refuses).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno == EEXIST ? Result{} : failure(QString::fromLocal8Bit(std::strerror(errno)));
     const QByteArray line = vaultformat::emptyFile();
-    if (file.write(line) != line.size() || !file.flush())
-        return failure(file.errorString());
+    const bool written = ::write(fd, line.constData(), size_t(line.size())) == line.size();
+    const int error = errno;
+    ::close(fd);
+    if (!written)
+        return failure(QString::fromLocal8Bit(std::strerror(error)));
     return {};
 }
 

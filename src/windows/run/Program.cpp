@@ -32,6 +32,8 @@ QString damagedLinesText(int damaged)
 
 Program::Program(AppContext& ctx) : m_ctx(ctx)
 {
+    // Every save puts a new file in place: the lock holds it too.
+    connect(&ctx.vault, &VaultSession::fileReplaced, this, [this] { m_lock.followReplacement(); });
     // A key being derived for a sealed file: the windows paint on, and say that they are busy.
     connect(&ctx.vault, &VaultSession::working, this, [](bool busy) {
         if (busy)
@@ -71,11 +73,20 @@ W* Program::load(QPointer<W>& slot, Make make)
         });
 }
 
-bool Program::claimVault(VaultLock& lock)
+bool Program::claimVault()
 {
+    VaultLock& lock = m_lock;
     const QString path = vaultstorage::vaultPath(m_ctx.programFolder);
     if (lock.tryAcquire(path))
         return true;
+    if (lock.readOnlyIsSafe()) {
+        m_ctx.vault.setReadOnly(lock.refusal() == VaultLock::Refusal::ReadOnlyFolder
+                                    ? QStringLiteral("Its folder cannot be written, so it was opened read-only.")
+                                    : QStringLiteral("Its lock file belongs to another user, so it was opened "
+                                                     "read-only:\n\n%1")
+                                          .arg(QDir::toNativeSeparators(lock.path())));
+        return true;
+    }
     const QString shownPath = QDir::toNativeSeparators(QDir::cleanPath(path));
     const QString& product = m_ctx.version.productName;
     const QString text =

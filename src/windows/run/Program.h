@@ -1,4 +1,5 @@
 #pragma once
+#include "core/vault/VaultLock.h"
 #include "core/vault/VaultSession.h"
 
 #include <QObject>
@@ -11,7 +12,6 @@ class AboutWindow;
 class EntryEditor;
 class PasswordGate;
 class SplashWindow;
-class VaultLock;
 class BrowserWindow;
 
 // The program's windows, each loaded at most once.
@@ -33,9 +33,11 @@ class Program : public QObject {
 public:
     explicit Program(AppContext& ctx);
 
-    // Claims the run's data file. When another copy holds it, or no lock can be made, says so and
-    // ends the program without touching the file; returns false then.
-    bool claimVault(VaultLock& lock);
+    // Claims the run's data file for as long as the program runs. When another copy holds it, or no
+    // lock can be made, says so and ends the program without touching the file; returns false then.
+    // When no lock can be had only because the folder cannot be written or another user's lock
+    // file is in the way, and no other copy holds the file, it is opened read-only.
+    bool claimVault();
 
     // Start-up: the splash window, which gives way to the main window.
     void start();
@@ -73,4 +75,5 @@ private:
     void endRun(bool stopSkinning);
 
     AppContext& m_ctx;
+    VaultLock m_lock;
 };
