@@ -5,8 +5,13 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestVaultLock : public QObject {
     Q_OBJECT
@@ -16,6 +21,9 @@ private slots:
     void heldWhateverTheRuntimeFolder();
     void lockOfACrashedCopyIsTakenOver();
     void lockThatCannotBeMadeIsNotCalledAnotherCopy();
+    void heldWhateverPathOrLinkReachesTheFile_data();
+    void heldWhateverPathOrLinkReachesTheFile();
+    void aFolderThatCannotBeWrittenOpensReadOnly();
 };
 
 void TestVaultLock::secondCopyEndsWithoutTouchingTheFile()
@@ -103,6 +111,97 @@ void TestVaultLock::lockThatCannotBeMadeIsNotCalledAnotherCopy()
              qPrintable(text));
     QVERIFY(text.contains(p.vaultPath()));
     QCOMPARE(p.vaultBytes(), file);
+}
+
+void TestVaultLock::heldWhateverPathOrLinkReachesTheFile_data()
+{
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("a symbolic link") << false;
+    QTest::newRow("a hard link") << true;
+}
+
+void TestVaultLock::heldWhateverPathOrLinkReachesTheFile()
+{
+    QFETCH(bool, hardLink);
+    TestProgram p;
+    p.writeVault(savedVault({QStringLiteral("ann|||pw|||")}));
+    QVERIFY(p.program->claimVault());
+    p.startAndUnlock();
+    QTemporaryDir elsewhere;
+    const QString other = elsewhere.filePath(QStringLiteral("linked.enc"));
+    const QByteArray from = QFile::encodeName(p.vaultPath());
+    const QByteArray to = QFile::encodeName(other);
+    QVERIFY((hardLink ? ::link(from.constData(), to.constData()) : ::symlink(from.constData(), to.constData())) == 0);
+    // Held before and after a save puts a new file in place (a hard link then reaches the old one).
+    for (int save = 0; save < 2; ++save) {
+        VaultLock second;
+        QVERIFY(!second.tryAcquire(other));
+        QVERIFY(second.heldByOther());
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::System | QDir::Hidden),
+                 QStringList{QStringLiteral("linked.enc")}); // no lock file of its own
+        QVERIFY(p.ctx->vault.add({QStringLiteral("bob"), QStringLiteral("pw2"), {}}).ok);
+    }
+}
+
+namespace {
+
+// The test folder made read-only: a read-only mount of it where this process may mount (as root,
+// who may write anywhere else), its permissions otherwise.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& folder) : m_folder(QFile::encodeName(folder))
+    {
+        if (::geteuid() != 0) {
+            m_chmodded = ::chmod(m_folder.constData(), 0555) == 0;
+            return;
+        }
+        m_mounted = ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                    ::mount(m_folder.constData(), m_folder.constData(), nullptr, MS_BIND, nullptr) == 0 &&
+                    ::mount(nullptr, m_folder.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+        if (m_chmodded)
+            ::chmod(m_folder.constData(), 0700);
+    }
+    bool made() const { return m_mounted || m_chmodded; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+    bool m_chmodded = false;
+};
+
+} // namespace
+
+void TestVaultLock::aFolderThatCannotBeWrittenOpensReadOnly()
+{
+    TestProgram p;
+    const QByteArray file = savedVault({QStringLiteral("ann|||pw|||")});
+    p.writeVault(file);
+    const ReadOnlyFolder readOnly(p.folder());
+    if (!readOnly.made())
+        QSKIP("this process can make no folder read-only for itself here");
+    QVERIFY(p.program->claimVault());
+    QVERIFY(p.fake.messages.boxes.empty());
+    p.startAndUnlock();
+    QCOMPARE(p.listEntries().size(), size_t(1));
+    const QString why = QStringLiteral("The data file's folder cannot be written, so the file was opened read-only.");
+    QCOMPARE(p.status(), QStringLiteral("Loaded 1 entries  ") + why);
+    // A change is kept in the list, and the box says why it was not saved.
+    p.ctx->editRequest.mode = EntryEditRequest::Mode::Add;
+    const VaultSession::Saved saved = p.ctx->vault.add({QStringLiteral("bob"), QStringLiteral("pw2"), {}});
+    QVERIFY(!saved.ok && saved.conflictFile.isEmpty());
+    QCOMPARE(saved.reason, why);
+    QCOMPARE(p.vaultBytes(), file);
+    QCOMPARE(QDir(p.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.enc")});
+    // Another copy on it is still refused.
+    TestProgram second;
+    second.ctx->programFolder = p.folder();
+    QVERIFY(!second.program->claimVault());
+    QVERIFY(second.fake.messages.boxes[0].text.contains(QStringLiteral("already running")));
 }
 
 QTEST_MAIN(TestVaultLock)

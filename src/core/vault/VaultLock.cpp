@@ -55,37 +55,32 @@ bool VaultLock::tryAcquire(const QString& vaultPath)
     m_readOnlyIsSafe = false;
     m_vaultPath = vaultPath;
     m_path = lockPathFor(vaultPath);
+    // The file itself first: held through any other path or hard link, nothing is made here.
+    if (!lockDataFile(vaultPath))
+        return false;
     const QByteArray lockName = QFile::encodeName(m_path);
     // Owner-only, never through a link someone put there, never inherited by a started program.
-    int fd = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    const int openError = errno;
-    if (fd < 0 && (openError == EACCES || openError == EROFS || openError == EPERM)) {
+    const int fd = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        const int error = errno;
         struct stat st {};
         const bool exists = ::lstat(lockName.constData(), &st) == 0;
-        if (exists && S_ISREG(st.st_mode) && st.st_uid != ::getuid())
-            m_refusal = Refusal::ForeignLockFile;
-        else if (!exists)
+        if (error == EROFS || ((error == EACCES || error == EPERM) && !exists))
             m_refusal = Refusal::ReadOnlyFolder;
+        else if ((error == EACCES || error == EPERM) && S_ISREG(st.st_mode) && st.st_uid != ::getuid())
+            m_refusal = Refusal::ForeignLockFile;
         else
             m_refusal = Refusal::CannotCreate;
-    } else if (fd < 0) {
-        m_refusal = Refusal::CannotCreate;
-    } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // Reading is still safe: no running copy holds the file itself.
+        m_readOnlyIsSafe = m_refusal != Refusal::CannotCreate;
+        if (!m_readOnlyIsSafe)
+            release();
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         m_refusal = errno == EWOULDBLOCK ? Refusal::HeldByOther : Refusal::CannotCreate;
         ::close(fd);
-        fd = -1;
-    }
-    if (fd >= 0 && !lockDataFile(vaultPath)) {
-        ::close(fd);
-        return false; // held through another path
-    }
-    if (fd < 0) {
-        // Reading is safe when no running copy holds the file itself; lockDataFile says when one does.
-        const Refusal why = m_refusal;
-        if ((why == Refusal::ReadOnlyFolder || why == Refusal::ForeignLockFile) && lockDataFile(vaultPath)) {
-            m_readOnlyIsSafe = true;
-            m_refusal = why;
-        }
+        release();
         return false;
     }
     m_lockFile = fd;

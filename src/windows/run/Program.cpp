@@ -80,11 +80,12 @@ bool Program::claimVault()
     if (lock.tryAcquire(path))
         return true;
     if (lock.readOnlyIsSafe()) {
-        m_ctx.vault.setReadOnly(lock.refusal() == VaultLock::Refusal::ReadOnlyFolder
-                                    ? QStringLiteral("Its folder cannot be written, so it was opened read-only.")
-                                    : QStringLiteral("Its lock file belongs to another user, so it was opened "
-                                                     "read-only:\n\n%1")
-                                          .arg(QDir::toNativeSeparators(lock.path())));
+        m_ctx.vault.setReadOnly(
+            lock.refusal() == VaultLock::Refusal::ReadOnlyFolder
+                ? QStringLiteral("The data file's folder cannot be written, so the file was opened read-only.")
+                : QStringLiteral("The data file's lock file belongs to another user, so the file was opened "
+                                 "read-only: %1")
+                      .arg(QDir::toNativeSeparators(lock.path())));
         return true;
     }
     const QString shownPath = QDir::toNativeSeparators(QDir::cleanPath(path));
@@ -175,6 +176,8 @@ void Program::showUnlockedVault(const VaultSession::Loaded& loaded)
     QString status = QStringLiteral("Loaded ") + QString::number(loaded.entries) + QStringLiteral(" entries");
     if (loaded.damagedLines > 0)
         status += damagedLinesText(loaded.damagedLines);
+    if (!m_ctx.vault.readOnlyReason().isEmpty())
+        status += QStringLiteral("  ") + m_ctx.vault.readOnlyReason();
     windows.mainWindow->showStatus(status);
     m_ctx.vault.watch();
     finishStartup();
