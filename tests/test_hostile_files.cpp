@@ -79,6 +79,7 @@ private slots:
     void filesThatCannotBeHeldAreRefusedBeforeReading_data();
     void filesThatCannotBeHeldAreRefusedBeforeReading();
     void aPipeInTheFilesPlaceNeverBlocksASave();
+    void sealingSealsTheConflictFilesBesideIt();
 };
 
 void TestHostileFiles::aFileSealedElsewhereStaysSealed()
@@ -228,6 +229,32 @@ void TestHostileFiles::aPipeInTheFilesPlaceNeverBlocksASave()
     QCOMPARE(readFile(saved.conflictFile), fullVault(kMaster, lettered(QStringLiteral("A B"))));
     struct stat st {};
     QVERIFY(::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+}
+
+void TestHostileFiles::sealingSealsTheConflictFilesBesideIt()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    VaultSession session(path);
+    unlockedOn(session, fullVault(kMaster, lettered(QStringLiteral("A"))));
+    // A save that went beside a file under another password, while the vault was classic.
+    replaceWith(path, [](const QString& p) { writeFile(p, fullVault(QStringLiteral("other"), {})); });
+    const QString conflict = session.add(lettered(u'B')).conflictFile;
+    QCOMPARE(readFile(conflict), fullVault(kMaster, lettered(QStringLiteral("A B"))));
+    // One that is no file of this master password's.
+    const QString foreign = path + QStringLiteral(".conflict-19990101-000000");
+    writeFile(foreign, fullVault(QStringLiteral("other"), {}));
+    replaceWith(path, [](const QString& p) { writeFile(p, fullVault(kMaster, lettered(QStringLiteral("A")))); });
+
+    const VaultSession::Saved sealed = session.setSealed(true, sealedformat::minimumParams());
+    QVERIFY2(sealed.ok, qPrintable(sealed.reason));
+    QCOMPARE(sealed.sealedConflictFiles, QStringList{conflict});
+    QCOMPARE(sealed.unsealedConflictFiles, QStringList{foreign});
+    const QByteArray nowSealed = readFile(conflict);
+    QVERIFY(sealedformat::isSealed(nowSealed) && !nowSealed.contains("bob"));
+    QCOMPARE(sealedformat::open(nowSealed, kMaster).classic, fullVault(kMaster, lettered(QStringLiteral("A B"))));
+    QCOMPARE(modeOf(conflict), 0600u);
+    QCOMPARE(readFile(foreign), fullVault(QStringLiteral("other"), {}));
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)

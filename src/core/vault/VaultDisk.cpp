@@ -4,6 +4,7 @@
 #include "core/vault/VaultStorage.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -151,6 +152,36 @@ QString VaultDisk::writeConflictFile(const QByteArray& bytes) const
         return {};
     }
     return {};
+}
+
+QStringList VaultDisk::conflictFiles() const
+{
+    const QFileInfo data(m_path);
+    QStringList out;
+    const QStringList names = QDir(data.absolutePath())
+                                  .entryList({data.fileName() + QStringLiteral(".conflict-*")},
+                                             QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QString& name : names)
+        if (!name.contains(QStringLiteral(".new-"))) // one being written
+            out.append(data.absoluteDir().filePath(name));
+    return out;
+}
+
+VaultDisk::SealedConflicts VaultDisk::sealConflictFiles(const QString& master, const sealedformat::Key& key) const
+{
+    SealedConflicts out;
+    for (const QString& name : conflictFiles()) {
+        const ResultWith<QByteArray> bytes = vaultstorage::readAll(name);
+        if (bytes.ok && sealedformat::isSealed(bytes.value))
+            continue; // sealed already
+        if (!bytes.ok || vaultformat::firstLine(bytes.value) != master ||
+            !vaultstorage::replaceWithNewFile(name, sealedformat::seal(bytes.value, key), 0600).ok) {
+            out.left.append(name);
+            continue;
+        }
+        out.sealed.append(name);
+    }
+    return out;
 }
 
 bool VaultDisk::firstRefusalOfThisFile()

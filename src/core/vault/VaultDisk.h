@@ -55,6 +55,16 @@ public:
     // empty one when none could be written.
     QString writeConflictFile(const QByteArray& bytes) const;
 
+    // The conflict files this program wrote beside the data file.
+    QStringList conflictFiles() const;
+    // Seals the classic conflict files under this master password with the key, in place; the ones
+    // sealed, and the ones left as they are (under another password, or unreadable).
+    struct SealedConflicts {
+        QStringList sealed;
+        QStringList left;
+    };
+    SealedConflicts sealConflictFiles(const QString& master, const sealedformat::Key& key) const;
+
     // Watches the file and its folder; changed() comes once the file has been quiet for a moment,
     // and now and then anyway, since not every folder reports changes.
     void watch();

@@ -180,7 +180,13 @@ VaultSession::Saved VaultSession::setSealed(bool on, sealedformat::Params params
     } else {
         m_key.reset();
     }
-    return commit(-1);
+    Saved saved = commit(-1);
+    if (saved.ok && m_key) {
+        const VaultDisk::SealedConflicts conflicts = m_disk.sealConflictFiles(m_master, *m_key);
+        saved.sealedConflictFiles = conflicts.sealed;
+        saved.unsealedConflictFiles = conflicts.left;
+    }
+    return saved;
 }
 
 QByteArray VaultSession::bytesToWrite() const

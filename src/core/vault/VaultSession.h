@@ -58,6 +58,8 @@ public:
         bool merged = false;
         bool sealedElsewhere = false; // the file it merged with was sealed elsewhere: it was saved sealed
         QString conflictFile;
+        QStringList sealedConflictFiles;   // sealing: conflict files beside it sealed too
+        QStringList unsealedConflictFiles; // and those left as they were (another password, unreadable)
     };
     // Creates the master password and writes the file. Entries that a file without line 1
     // still holds are kept under it (and are the rows even when the write fails).
@@ -83,7 +85,8 @@ public:
     void sort(const SortSettings& settings);
     Saved save() { return commit(-1); }
     // Whether the file is sealed: only the master password opens it. Sealing and unsealing save
-    // at once; unsealed, the file is exactly what a classic save writes.
+    // at once; unsealed, the file is exactly what a classic save writes. Sealing seals the classic
+    // conflict files beside it too.
     bool sealed() const { return m_key != nullptr; }
     sealedformat::Params sealParams() const { return m_key ? m_key->params() : sealedformat::Params{}; }
     Saved setSealed(bool on, sealedformat::Params params = sealedformat::defaultParams());

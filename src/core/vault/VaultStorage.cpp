@@ -140,39 +140,62 @@ ResultWith<QByteArray> readAll(const QString& path, qint64 most)
     return read;
 }
 
+namespace {
+
+// Writes the bytes to a new file beside path, complete and on disk; its name, or the reason.
+ResultWith<QByteArray> writeBeside(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    QByteArray temp = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + ".new-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
+    int error = 0;
+    qint64 done = 0;
+    while (done < bytes.size() && error == 0) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (error == 0 && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0))
+        error = errno;
+    ::close(fd);
+    if (error != 0) {
+        ::unlink(temp.constData());
+        return {failure(QString::fromLocal8Bit(std::strerror(error)))};
+    }
+    ResultWith<QByteArray> written;
+    written.value = temp;
+    return written;
+}
+
+// Gives the new file its name: only a free one, or in place of what is there (never through it).
+Result giveName(const QByteArray& temp, const QString& path, bool onlyIfFree)
+{
+    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, QFile::encodeName(path).constData(),
+                    onlyIfFree ? RENAME_NOREPLACE : 0) == 0)
+        return {};
+    const int error = errno;
+    ::unlink(temp.constData());
+    return failure(error == EEXIST ? QStringLiteral("A file of that name is there already.")
+                                   : QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
 Result writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode)
 {
     // Written whole under a name of its own, then given its name only if that name is free: never
     // through a link someone put there, never over another file.
-    QByteArray temp = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + ".new-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return failure(QString::fromLocal8Bit(std::strerror(errno)));
-    Result out;
-    const auto fail = [&](int error) {
-        out = failure(QString::fromLocal8Bit(std::strerror(error)));
-        ::unlink(temp.constData());
-    };
-    qint64 done = 0;
-    while (done < bytes.size() && out.ok) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno != EINTR)
-            fail(errno);
-        else if (n > 0)
-            done += n;
-    }
-    if (out.ok && (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0))
-        fail(errno);
-    ::close(fd);
-    if (!out.ok)
-        return out;
-    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, QFile::encodeName(path).constData(), RENAME_NOREPLACE) != 0) {
-        const int error = errno;
-        ::unlink(temp.constData());
-        return failure(error == EEXIST ? QStringLiteral("A file of that name is there already.")
-                                       : QString::fromLocal8Bit(std::strerror(error)));
-    }
-    return {};
+    const ResultWith<QByteArray> temp = writeBeside(path, bytes, mode);
+    return temp.ok ? giveName(temp.value, path, true) : Result(temp);
+}
+
+Result replaceWithNewFile(const QString& path, const QByteArray& bytes, mode_t mode)
+{
+    const ResultWith<QByteArray> temp = writeBeside(path, bytes, mode);
+    return temp.ok ? giveName(temp.value, path, false) : Result(temp);
 }
 
 Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace)

@@ -32,6 +32,8 @@ ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile())
 // Creates a new file with these bytes and this mode, complete and on disk before it has its name;
 // fails when a file (or a link) already has that name.
 Result writeNewFile(const QString& path, const QByteArray& bytes, mode_t mode);
+// The same, put in place of whatever has that name (a link there is replaced, never followed).
+Result replaceWithNewFile(const QString& path, const QByteArray& bytes, mode_t mode);
 
 // Replaces the file with the bytes, never leaving a torn file: the new content is complete and
 // flushed before it takes the old one's place. A read-only file is left alone and reported.
