@@ -119,6 +119,15 @@ void TestCli::commands_data()
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << master << 1 << QByteArray() << start;
     QTest::newRow("password on the command line")
         << QStringList{"add", "--username", "x", "--password", "pw"} << master << 1 << QByteArray() << start;
+    // Only the options a command takes, each once.
+    QTest::newRow("rm with a location") << QStringList{"rm", "1", "--location", "x"} << master << 1 << QByteArray()
+                                        << start;
+    QTest::newRow("list with a username")
+        << QStringList{"list", "--username", "a"} << master << 1 << QByteArray() << start;
+    QTest::newRow("show with --password")
+        << QStringList{"show", "1", "--password"} << master << 1 << QByteArray() << start;
+    QTest::newRow("an option twice") << QStringList{"edit", "1", "--location", "a", "--location", "b"} << master << 1
+                                     << QByteArray() << start;
 }
 
 void TestCli::commands()

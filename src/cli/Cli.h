@@ -15,6 +15,7 @@ enum Status { Done = 0, BadInput = 1, WrongPassword = 2, FileProblem = 3 };
 int run(const QStringList& arguments, const QString& programFolder, SecretInput& secrets, QIODevice& out,
         QIODevice& err);
 
+// Every command with its operands, options, what it does and an example.
 QString helpText();
 
 } // namespace cli
