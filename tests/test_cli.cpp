@@ -39,6 +39,56 @@ Ran runCli(const QString& file, const QStringList& args, const QByteArray& input
     return ran;
 }
 
+// Runs keyhaven-cli on a pseudo-terminal, as its controlling terminal. At the master password
+// prompt, once echo is off, types "master" or, interrupting, Ctrl-C. out: what the terminal
+// showed; err: how the program ended and whether the terminal echoes after it ("exit=0 echo=1").
+const char* const kOnATerminal = R"py(
+import fcntl, os, select, sys, termios
+cli, interrupt, args = sys.argv[1], sys.argv[2] == "interrupt", sys.argv[3:]
+master, slave = os.openpty()
+pid = os.fork()
+if pid == 0:
+    os.setsid()
+    fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    for fd in (0, 1, 2):
+        os.dup2(slave, fd)
+    os.execv(cli, [cli] + args)
+echoes = lambda: bool(termios.tcgetattr(slave)[3] & termios.ECHO)
+shown, ended = b"", None
+def take():
+    global shown
+    while select.select([master], [], [], 0.05)[0]:
+        shown += os.read(master, 65536)
+while b"Master password: " not in shown or echoes():
+    take()
+os.write(master, b"\x03" if interrupt else b"master\n")
+while ended is None:
+    take()
+    done, status = os.waitpid(pid, os.WNOHANG)
+    ended = status if done else None
+take()
+sys.stdout.buffer.write(shown)
+how = "signal=%d" % os.WTERMSIG(ended) if os.WIFSIGNALED(ended) else "exit=%d" % os.WEXITSTATUS(ended)
+sys.stderr.write("%s echo=%d\n" % (how, echoes()))
+)py";
+
+Ran runOnATerminal(const QString& file, const QStringList& args, bool interrupt)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 QStringList{QStringLiteral("-c"), QString::fromUtf8(kOnATerminal), QStringLiteral(KEYHAVEN_CLI),
+                             interrupt ? QStringLiteral("interrupt") : QStringLiteral("type"), QStringLiteral("--file"),
+                             file} +
+                     args);
+    Ran ran;
+    if (!python.waitForFinished(20000))
+        return ran;
+    ran.status = python.exitStatus() == QProcess::NormalExit ? python.exitCode() : -1;
+    ran.out = python.readAllStandardOutput();
+    ran.err = python.readAllStandardError();
+    return ran;
+}
+
 QByteArray bytesOf(const QString& path)
 {
     QFile f(path);
@@ -69,6 +119,8 @@ private slots:
     void importsEachKindOfExport_data();
     void importsEachKindOfExport();
     void unstorableTextIsRefusedWithItsLines();
+    void exportShowsPicturesOnATerminal();
+    void ctrlCAtThePasswordGivesTheEchoBack();
     void aRunningProgramHoldsTheFile();
     void sealAndUnseal();
 };
@@ -261,6 +313,34 @@ void TestCli::unstorableTextIsRefusedWithItsLines()
     const Ran unknown = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
     QCOMPARE(unknown.status, 1);
     QVERIFY(unknown.err.contains("header"));
+}
+
+// A terminal is shown the pictures of control characters, export included; a pipe gets the text.
+void TestCli::exportShowsPicturesOnATerminal()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    const Entry steering{QStringLiteral("\x1b]0;title\x07"), QStringLiteral("\x1b]52;c;aGk=\x07"),
+                         QStringLiteral("\x1b[8m")};
+    writeBytes(file, fullVault(QStringLiteral("master"), {steering}));
+    const Ran shown = runOnATerminal(file, {QStringLiteral("export")}, false);
+    QCOMPARE(shown.err, QByteArray("exit=0 echo=1\n"));
+    QVERIFY2(!shown.out.contains('\x1b') && !shown.out.contains('\x07'), shown.out.constData());
+    QVERIFY2(shown.out.contains(QStringLiteral("\u241b]0;title\u2407,\u241b]52;c;aGk=\u2407,\u241b[8m").toUtf8()),
+             shown.out.constData());
+    const Ran piped = runCli(file, {QStringLiteral("export")}, "master\n");
+    QCOMPARE(piped.status, 0);
+    QVERIFY(piped.out.endsWith("\x1b]0;title\x07,\x1b]52;c;aGk=\x07,\x1b[8m\r\n"));
+}
+
+void TestCli::ctrlCAtThePasswordGivesTheEchoBack()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    const Ran ran = runOnATerminal(file, {QStringLiteral("list")}, true);
+    QCOMPARE(ran.err, QByteArray("signal=2 echo=1\n"));
+    QVERIFY(!ran.out.contains("ann"));
 }
 
 void TestCli::aRunningProgramHoldsTheFile()

@@ -13,9 +13,9 @@
 namespace cli {
 
 int run(const QStringList& arguments, const QString& programFolder, SecretInput& secrets, QIODevice& out,
-        QIODevice& err)
+        bool outIsTerminal, QIODevice& err)
 {
-    Output output(out, err);
+    Output output(out, outIsTerminal, err);
     if (arguments.isEmpty()) {
         err.write(helpText().toUtf8());
         return BadInput;

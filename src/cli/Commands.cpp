@@ -108,13 +108,19 @@ int show(Context& c)
     return Done;
 }
 
-// The exact text.
+// The exact text, for a file or a pipe; to a terminal, what list and show give.
 int exportAll(Context& c)
 {
     const EntryStore& rows = c.vault.entries();
     std::vector<QStringList> records{importcsv::header()};
-    for (int i = 0; i < rows.count(); ++i)
-        records.push_back(importcsv::record(rows.at(i)));
+    for (int i = 0; i < rows.count(); ++i) {
+        QStringList fields = importcsv::record(rows.at(i));
+        if (c.output.toTerminal()) {
+            for (QString& field : fields)
+                field = shown(field);
+        }
+        records.push_back(fields);
+    }
     c.output.sayExactly(csv::write(records));
     return Done;
 }

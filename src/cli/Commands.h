@@ -11,7 +11,7 @@ namespace cli {
 // error, so that a result piped on holds nothing else.
 class Output {
 public:
-    Output(QIODevice& out, QIODevice& err) : m_out(out), m_err(err) {}
+    Output(QIODevice& out, bool outIsTerminal, QIODevice& err) : m_out(out), m_err(err), m_terminal(outIsTerminal) {}
 
     int fail(int status, const QString& text);
     void say(const QString& text);
@@ -19,10 +19,13 @@ public:
     void report(const QString& text);
     // The report of a save, or why it failed.
     int saved(const VaultSession::Saved& saved, const QString& done);
+    // Standard output goes to a terminal, which would obey the control characters in it.
+    bool toTerminal() const { return m_terminal; }
 
 private:
     QIODevice& m_out;
     QIODevice& m_err;
+    bool m_terminal;
 };
 
 // What a command works on: the open vault, unlocked.
