@@ -6,10 +6,13 @@
 #include "core/vault/VaultLock.h"
 #include "support/VaultBytes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(std::vector<Entry>)
 
@@ -119,6 +122,8 @@ private slots:
     void importsEachKindOfExport_data();
     void importsEachKindOfExport();
     void unstorableTextIsRefusedWithItsLines();
+    void importRefuses_data();
+    void importRefuses();
     void exportShowsPicturesOnATerminal();
     void ctrlCAtThePasswordGivesTheEchoBack();
     void aRunningProgramHoldsTheFile();
@@ -215,7 +220,7 @@ void TestCli::csvKeepsEveryField()
         {QStringLiteral("last"), QStringLiteral("line\nbreak"), QStringLiteral("x")}};
     const QByteArray text = csv::write(records);
     QVERIFY(text.endsWith("\r\n"));
-    const std::vector<csv::Record> read = csv::read(text);
+    const std::vector<csv::Record> read = csv::read(text).value;
     QCOMPARE(read.size(), records.size());
     for (size_t i = 0; i < records.size(); ++i)
         QCOMPARE(read[i].fields, records[i]);
@@ -224,9 +229,9 @@ void TestCli::csvKeepsEveryField()
     QCOMPARE(read[2].line, 4);
     // A field that starts with U+FEFF keeps it, even first in the file, where a byte-order mark goes.
     const QStringList marked = {QStringLiteral("\uFEFFfirst"), QStringLiteral("x")};
-    QCOMPARE(csv::read(csv::write({marked})).front().fields, marked);
+    QCOMPARE(csv::read(csv::write({marked})).value.front().fields, marked);
     // LF line ends, a byte-order mark and no last line end read the same.
-    const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"");
+    const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"").value;
     QCOMPARE(plain.size(), size_t(2));
     QCOMPARE(plain[0].fields, (QStringList{"u", "p"}));
     QCOMPARE(plain[1].fields, (QStringList{"v", "q\nr"}));
@@ -313,6 +318,45 @@ void TestCli::unstorableTextIsRefusedWithItsLines()
     const Ran unknown = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
     QCOMPARE(unknown.status, 1);
     QVERIFY(unknown.err.contains("header"));
+}
+
+void TestCli::importRefuses_data()
+{
+    QTest::addColumn<QString>("source"); // in the temporary folder, or a path
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QByteArray>("reason");
+    const QByteArray ann = "username,password,location\nann,pw1,\n";
+    QTest::newRow("an unclosed quote") << "in.csv" << ann + "bob,\"pw2,\ncid,pw3,\n"
+                                       << QByteArray("line 3: a quoted field is not closed");
+    QTest::newRow("no username") << "in.csv" << ann + ",pw2,x\n" << QByteArray("line 3: You must enter a username");
+    QTest::newRow("no password") << "in.csv" << ann + "bob,,\n" << QByteArray("line 3: You must enter a password");
+    QTest::newRow("a device") << "/dev/zero" << QByteArray() << QByteArray("is no file but a device");
+    QTest::newRow("a pipe") << "pipe" << QByteArray() << QByteArray("is no file but a pipe");
+    QTest::newRow("too large") << "big.csv" << QByteArray() << QByteArray("is larger than 256 MiB");
+}
+
+void TestCli::importRefuses()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, csv);
+    QFETCH(QByteArray, reason);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    const QByteArray before = bytesOf(file);
+    const QString path = QDir::isAbsolutePath(source) ? source : dir.filePath(source);
+    if (!csv.isEmpty())
+        writeBytes(path, csv);
+    if (source == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QFile big(path);
+    if (source == QLatin1String("big.csv"))
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(257) << 20)); // sparse: takes no disk
+    const Ran ran = runCli(file, {QStringLiteral("import"), path}, "master\n");
+    QVERIFY2(ran.status == 1, ran.err.constData());
+    QVERIFY2(ran.err.contains(reason), ran.err.constData());
+    QVERIFY(ran.out.isEmpty());
+    QCOMPARE(bytesOf(file), before);
 }
 
 // A terminal is shown the pictures of control characters, export included; a pipe gets the text.

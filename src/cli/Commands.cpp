@@ -1,12 +1,12 @@
 #include "cli/Commands.h"
 
 #include "cli/Cli.h"
+#include "cli/ImportFile.h"
 #include "cli/ShownText.h"
 #include "core/exchange/Csv.h"
 #include "core/exchange/ImportCsv.h"
 #include "core/platform/SecretInput.h"
 #include "core/vault/EntryRules.h"
-#include "core/vault/VaultStorage.h"
 
 #include <QDir>
 #include <QIODevice>
@@ -181,7 +181,7 @@ int remove(Context& c)
 int importFile(Context& c)
 {
     const QString& path = c.request.operands.first();
-    const ResultWith<QByteArray> file = vaultstorage::readAll(path);
+    const ResultWith<QByteArray> file = readImportFile(path);
     if (!file.ok)
         return c.output.fail(BadInput, QStringLiteral("%1 cannot be read: %2").arg(path, file.reason));
     const ResultWith<std::vector<Entry>> found = importcsv::entries(file.value);
