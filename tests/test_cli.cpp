@@ -6,10 +6,13 @@
 #include "core/vault/VaultLock.h"
 #include "support/VaultBytes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(std::vector<Entry>)
 
@@ -36,6 +39,56 @@ Ran runCli(const QString& file, const QStringList& args, const QByteArray& input
     ran.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
     ran.out = cli.readAllStandardOutput();
     ran.err = cli.readAllStandardError();
+    return ran;
+}
+
+// Runs keyhaven-cli on a pseudo-terminal, as its controlling terminal. At the master password
+// prompt, once echo is off, types "master" or, interrupting, Ctrl-C. out: what the terminal
+// showed; err: how the program ended and whether the terminal echoes after it ("exit=0 echo=1").
+const char* const kOnATerminal = R"py(
+import fcntl, os, select, sys, termios
+cli, interrupt, args = sys.argv[1], sys.argv[2] == "interrupt", sys.argv[3:]
+master, slave = os.openpty()
+pid = os.fork()
+if pid == 0:
+    os.setsid()
+    fcntl.ioctl(slave, termios.TIOCSCTTY, 0)
+    for fd in (0, 1, 2):
+        os.dup2(slave, fd)
+    os.execv(cli, [cli] + args)
+echoes = lambda: bool(termios.tcgetattr(slave)[3] & termios.ECHO)
+shown, ended = b"", None
+def take():
+    global shown
+    while select.select([master], [], [], 0.05)[0]:
+        shown += os.read(master, 65536)
+while b"Master password: " not in shown or echoes():
+    take()
+os.write(master, b"\x03" if interrupt else b"master\n")
+while ended is None:
+    take()
+    done, status = os.waitpid(pid, os.WNOHANG)
+    ended = status if done else None
+take()
+sys.stdout.buffer.write(shown)
+how = "signal=%d" % os.WTERMSIG(ended) if os.WIFSIGNALED(ended) else "exit=%d" % os.WEXITSTATUS(ended)
+sys.stderr.write("%s echo=%d\n" % (how, echoes()))
+)py";
+
+Ran runOnATerminal(const QString& file, const QStringList& args, bool interrupt)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 QStringList{QStringLiteral("-c"), QString::fromUtf8(kOnATerminal), QStringLiteral(KEYHAVEN_CLI),
+                             interrupt ? QStringLiteral("interrupt") : QStringLiteral("type"), QStringLiteral("--file"),
+                             file} +
+                     args);
+    Ran ran;
+    if (!python.waitForFinished(20000))
+        return ran;
+    ran.status = python.exitStatus() == QProcess::NormalExit ? python.exitCode() : -1;
+    ran.out = python.readAllStandardOutput();
+    ran.err = python.readAllStandardError();
     return ran;
 }
 
@@ -69,6 +122,10 @@ private slots:
     void importsEachKindOfExport_data();
     void importsEachKindOfExport();
     void unstorableTextIsRefusedWithItsLines();
+    void importRefuses_data();
+    void importRefuses();
+    void exportShowsPicturesOnATerminal();
+    void ctrlCAtThePasswordGivesTheEchoBack();
     void aRunningProgramHoldsTheFile();
     void sealAndUnseal();
 };
@@ -119,6 +176,15 @@ void TestCli::commands_data()
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << master << 1 << QByteArray() << start;
     QTest::newRow("password on the command line")
         << QStringList{"add", "--username", "x", "--password", "pw"} << master << 1 << QByteArray() << start;
+    // Only the options a command takes, each once.
+    QTest::newRow("rm with a location") << QStringList{"rm", "1", "--location", "x"} << master << 1 << QByteArray()
+                                        << start;
+    QTest::newRow("list with a username")
+        << QStringList{"list", "--username", "a"} << master << 1 << QByteArray() << start;
+    QTest::newRow("show with --password")
+        << QStringList{"show", "1", "--password"} << master << 1 << QByteArray() << start;
+    QTest::newRow("an option twice") << QStringList{"edit", "1", "--location", "a", "--location", "b"} << master << 1
+                                     << QByteArray() << start;
 }
 
 void TestCli::commands()
@@ -154,7 +220,7 @@ void TestCli::csvKeepsEveryField()
         {QStringLiteral("last"), QStringLiteral("line\nbreak"), QStringLiteral("x")}};
     const QByteArray text = csv::write(records);
     QVERIFY(text.endsWith("\r\n"));
-    const std::vector<csv::Record> read = csv::read(text);
+    const std::vector<csv::Record> read = csv::read(text).value;
     QCOMPARE(read.size(), records.size());
     for (size_t i = 0; i < records.size(); ++i)
         QCOMPARE(read[i].fields, records[i]);
@@ -163,9 +229,9 @@ void TestCli::csvKeepsEveryField()
     QCOMPARE(read[2].line, 4);
     // A field that starts with U+FEFF keeps it, even first in the file, where a byte-order mark goes.
     const QStringList marked = {QStringLiteral("\uFEFFfirst"), QStringLiteral("x")};
-    QCOMPARE(csv::read(csv::write({marked})).front().fields, marked);
+    QCOMPARE(csv::read(csv::write({marked})).value.front().fields, marked);
     // LF line ends, a byte-order mark and no last line end read the same.
-    const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"");
+    const std::vector<csv::Record> plain = csv::read("\xEF\xBB\xBFu,p\nv,\"q\nr\"").value;
     QCOMPARE(plain.size(), size_t(2));
     QCOMPARE(plain[0].fields, (QStringList{"u", "p"}));
     QCOMPARE(plain[1].fields, (QStringList{"v", "q\nr"}));
@@ -252,6 +318,73 @@ void TestCli::unstorableTextIsRefusedWithItsLines()
     const Ran unknown = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
     QCOMPARE(unknown.status, 1);
     QVERIFY(unknown.err.contains("header"));
+}
+
+void TestCli::importRefuses_data()
+{
+    QTest::addColumn<QString>("source"); // in the temporary folder, or a path
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QByteArray>("reason");
+    const QByteArray ann = "username,password,location\nann,pw1,\n";
+    QTest::newRow("an unclosed quote") << "in.csv" << ann + "bob,\"pw2,\ncid,pw3,\n"
+                                       << QByteArray("line 3: a quoted field is not closed");
+    QTest::newRow("no username") << "in.csv" << ann + ",pw2,x\n" << QByteArray("line 3: You must enter a username");
+    QTest::newRow("no password") << "in.csv" << ann + "bob,,\n" << QByteArray("line 3: You must enter a password");
+    QTest::newRow("a device") << "/dev/zero" << QByteArray() << QByteArray("is no file but a device");
+    QTest::newRow("a pipe") << "pipe" << QByteArray() << QByteArray("is no file but a pipe");
+    QTest::newRow("too large") << "big.csv" << QByteArray() << QByteArray("is larger than 256 MiB");
+}
+
+void TestCli::importRefuses()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, csv);
+    QFETCH(QByteArray, reason);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    const QByteArray before = bytesOf(file);
+    const QString path = QDir::isAbsolutePath(source) ? source : dir.filePath(source);
+    if (!csv.isEmpty())
+        writeBytes(path, csv);
+    if (source == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QFile big(path);
+    if (source == QLatin1String("big.csv"))
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(qint64(257) << 20)); // sparse: takes no disk
+    const Ran ran = runCli(file, {QStringLiteral("import"), path}, "master\n");
+    QVERIFY2(ran.status == 1, ran.err.constData());
+    QVERIFY2(ran.err.contains(reason), ran.err.constData());
+    QVERIFY(ran.out.isEmpty());
+    QCOMPARE(bytesOf(file), before);
+}
+
+// A terminal is shown the pictures of control characters, export included; a pipe gets the text.
+void TestCli::exportShowsPicturesOnATerminal()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    const Entry steering{QStringLiteral("\x1b]0;title\x07"), QStringLiteral("\x1b]52;c;aGk=\x07"),
+                         QStringLiteral("\x1b[8m")};
+    writeBytes(file, fullVault(QStringLiteral("master"), {steering}));
+    const Ran shown = runOnATerminal(file, {QStringLiteral("export")}, false);
+    QCOMPARE(shown.err, QByteArray("exit=0 echo=1\n"));
+    QVERIFY2(!shown.out.contains('\x1b') && !shown.out.contains('\x07'), shown.out.constData());
+    QVERIFY2(shown.out.contains(QStringLiteral("\u241b]0;title\u2407,\u241b]52;c;aGk=\u2407,\u241b[8m").toUtf8()),
+             shown.out.constData());
+    const Ran piped = runCli(file, {QStringLiteral("export")}, "master\n");
+    QCOMPARE(piped.status, 0);
+    QVERIFY(piped.out.endsWith("\x1b]0;title\x07,\x1b]52;c;aGk=\x07,\x1b[8m\r\n"));
+}
+
+void TestCli::ctrlCAtThePasswordGivesTheEchoBack()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    const Ran ran = runOnATerminal(file, {QStringLiteral("list")}, true);
+    QCOMPARE(ran.err, QByteArray("signal=2 echo=1\n"));
+    QVERIFY(!ran.out.contains("ann"));
 }
 
 void TestCli::aRunningProgramHoldsTheFile()

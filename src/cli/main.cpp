@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -13,5 +14,6 @@ int main(int argc, char* argv[])
     if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
         !err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered))
         return cli::FileProblem;
-    return cli::run(app.arguments().mid(1), QCoreApplication::applicationDirPath(), secrets, out, err);
+    return cli::run(app.arguments().mid(1), QCoreApplication::applicationDirPath(), secrets, out,
+                    ::isatty(STDOUT_FILENO) == 1, err);
 }

@@ -4,16 +4,18 @@
 
 namespace csv {
 
-std::vector<Record> read(QByteArrayView utf8)
+ResultWith<std::vector<Record>> read(QByteArrayView utf8)
 {
     if (utf8.startsWith("\xEF\xBB\xBF"))
         utf8 = utf8.sliced(3);
-    std::vector<Record> records;
+    ResultWith<std::vector<Record>> read;
+    std::vector<Record>& records = read.value;
     QByteArray field;
     Record record;
     int line = 1;
     record.line = line;
     bool quoted = false;   // inside a quoted field
+    int quoteLine = 0;     // where it began
     bool anything = false; // the record has begun
     // A field's text as it is, a U+FEFF at its start included: only the file's first bytes are a
     // byte-order mark.
@@ -51,6 +53,7 @@ std::vector<Record> read(QByteArrayView utf8)
         }
         if (c == '"') {
             quoted = true;
+            quoteLine = line;
             anything = true;
         } else if (c == ',') {
             endField();
@@ -65,9 +68,12 @@ std::vector<Record> read(QByteArrayView utf8)
             anything = true;
         }
     }
+    // Read on, the rest of the file would be one field: the records it holds would be lost in it.
+    if (quoted)
+        return {Result::failure(QStringLiteral("line %1: a quoted field is not closed").arg(quoteLine))};
     if (anything || !field.isEmpty())
         endRecord();
-    return records;
+    return read;
 }
 
 QByteArray write(const std::vector<QStringList>& records)

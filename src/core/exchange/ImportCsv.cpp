@@ -35,7 +35,10 @@ QStringList record(const Entry& entry)
 ResultWith<std::vector<Entry>> entries(QByteArrayView csv)
 {
     ResultWith<std::vector<Entry>> out;
-    const std::vector<csv::Record> records = csv::read(csv);
+    const ResultWith<std::vector<csv::Record>> read = csv::read(csv);
+    if (!read.ok)
+        return {Result::failure(read.reason)};
+    const std::vector<csv::Record>& records = read.value;
     if (records.empty())
         return {Result::failure(QStringLiteral("the file holds no header"))};
     const QStringList& names = records.front().fields;
@@ -53,8 +56,13 @@ ResultWith<std::vector<Entry>> entries(QByteArrayView csv)
         QString fields[3];
         for (int f = 0; f < 3; ++f)
             fields[f] = columns[f] < rec.fields.size() ? rec.fields[columns[f]] : QString();
+        // Nothing in any of the three: a record of another kind (a secure note, a card).
         if (fields[0].isEmpty() && fields[1].isEmpty() && fields[2].isEmpty())
             continue;
+        const Entry entry{fields[0], fields[1], fields[2]};
+        if (entry.username.isEmpty() || entry.password.isEmpty())
+            refused.append(
+                QStringLiteral("line %1: %2").arg(QString::number(rec.line), entryrules::problemWithEntry(entry)));
         static const char* const kNames[3] = {"username", "password", "location"};
         for (int f = 0; f < 3; ++f) {
             const QString problem = entryrules::problemWithField(fields[f], f == 2);
@@ -62,7 +70,7 @@ ResultWith<std::vector<Entry>> entries(QByteArrayView csv)
                 refused.append(QStringLiteral("line %1: the %2 cannot be stored: %3")
                                    .arg(QString::number(rec.line), QLatin1String(kNames[f]), problem));
         }
-        out.value.push_back(Entry{fields[0], fields[1], fields[2]});
+        out.value.push_back(entry);
     }
     if (!refused.isEmpty())
         return {Result::failure(refused.join(QLatin1Char('\n')))};

@@ -13,8 +13,9 @@
 namespace importcsv {
 
 // The entries in the file's order; records with nothing in any of the three are left out. Fails
-// with one line per record that data.enc cannot hold ("line N: ..."), or when the header is of
-// no known kind.
+// with one line per record that data.enc cannot hold or the editor would refuse (no username, no
+// password: "line N: ..."), when a quoted field is not closed, or when the header is of no known
+// kind.
 ResultWith<std::vector<Entry>> entries(QByteArrayView csv);
 
 // The header this program writes, and its records.
