@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -27,10 +28,18 @@ struct Ran {
     QByteArray err;
 };
 
-Ran runCli(const QString& file, const QStringList& args, const QByteArray& input)
+// asAnotherUser: as root, run as nobody, for whom permissions hold.
+Ran runCli(const QString& file, const QStringList& args, const QByteArray& input, bool asAnotherUser = false)
 {
     QProcess cli;
-    cli.start(QStringLiteral(KEYHAVEN_CLI), QStringList{QStringLiteral("--file"), file} + args);
+    const QStringList words = QStringList{QStringLiteral("--file"), file} + args;
+    if (asAnotherUser && ::geteuid() == 0)
+        cli.start(QStringLiteral("setpriv"),
+                  QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                              QStringLiteral("--clear-groups"), QStringLiteral(KEYHAVEN_CLI)} +
+                      words);
+    else
+        cli.start(QStringLiteral(KEYHAVEN_CLI), words);
     cli.write(input);
     cli.closeWriteChannel();
     Ran ran;
@@ -126,7 +135,10 @@ private slots:
     void importRefuses();
     void exportShowsPicturesOnATerminal();
     void ctrlCAtThePasswordGivesTheEchoBack();
+    void aRunningProgramHoldsTheFile_data();
     void aRunningProgramHoldsTheFile();
+    void readingWhereNothingCanBeWritten_data();
+    void readingWhereNothingCanBeWritten();
     void sealAndUnseal();
 };
 
@@ -387,23 +399,77 @@ void TestCli::ctrlCAtThePasswordGivesTheEchoBack()
     QVERIFY(!ran.out.contains("ann"));
 }
 
+void TestCli::aRunningProgramHoldsTheFile_data()
+{
+    QTest::addColumn<QString>("reachedBy");
+    QTest::newRow("its own path") << "path";
+    QTest::newRow("a symbolic link") << "symbolic link";
+    QTest::newRow("a hard link") << "hard link";
+}
+
 void TestCli::aRunningProgramHoldsTheFile()
 {
+    QFETCH(QString, reachedBy);
     QTemporaryDir dir;
+    QTemporaryDir elsewhere;
     const QString file = dir.filePath(QStringLiteral("data.enc"));
     writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
     const QByteArray before = bytesOf(file);
+    QString path = file;
+    if (reachedBy != QLatin1String("path")) {
+        path = elsewhere.filePath(QStringLiteral("other.enc"));
+        QVERIFY((reachedBy == QLatin1String("hard link") ? ::link : ::symlink)(
+                    QFile::encodeName(file).constData(), QFile::encodeName(path).constData()) == 0);
+    }
     VaultLock program;
     QVERIFY(program.tryAcquire(file));
     const QString csvFile = dir.filePath(QStringLiteral("in.csv"));
     writeBytes(csvFile, "username,password,location\nbob,pw2,\n");
-    const Ran ran = runCli(file, {QStringLiteral("import"), csvFile}, "master\n");
+    const Ran ran = runCli(path, {QStringLiteral("import"), csvFile}, "master\n");
     QCOMPARE(ran.status, 3);
     QVERIFY(ran.out.isEmpty());
+    QVERIFY2(ran.err.contains("a running Keyhaven holds"), ran.err.constData());
     QCOMPARE(bytesOf(file), before);
+    QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             reachedBy == QLatin1String("path") ? QStringList() : QStringList{QStringLiteral("other.enc")});
     program.release();
-    QCOMPARE(runCli(file, {QStringLiteral("import"), csvFile}, "master\n").status, 0);
-    QCOMPARE(entriesIn(file), (std::vector<Entry>{kAnn, {"bob", "pw2", ""}}));
+    QCOMPARE(runCli(path, {QStringLiteral("import"), csvFile}, "master\n").status, 0);
+    QCOMPARE(entriesIn(path), (std::vector<Entry>{kAnn, {"bob", "pw2", ""}}));
+}
+
+void TestCli::readingWhereNothingCanBeWritten_data()
+{
+    QTest::addColumn<bool>("foreignLockFile"); // else: a folder that cannot be written
+    QTest::addColumn<QByteArray>("reason");
+    QTest::newRow("a folder that cannot be written") << false << QByteArray("cannot be written");
+    QTest::newRow("another user's lock file") << true << QByteArray("its lock file belongs to another user");
+}
+
+void TestCli::readingWhereNothingCanBeWritten()
+{
+    QFETCH(bool, foreignLockFile);
+    QFETCH(QByteArray, reason);
+    const bool root = ::geteuid() == 0;
+    if (foreignLockFile && !root)
+        QSKIP("only root can give a lock file to another user");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    const QByteArray before = bytesOf(file);
+    // Readable by the one who runs it, the folder not writable by them.
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    QFile::setPermissions(dir.path(), root ? QFile::Permissions(0x7755) : QFile::Permissions(0x5500));
+    if (foreignLockFile)
+        writeBytes(file + QStringLiteral(".lock"), QByteArray()); // root's, and only root's
+    const Ran list = runCli(file, {QStringLiteral("list")}, "master\n", true);
+    QVERIFY2(list.status == 0, list.err.constData());
+    QCOMPARE(list.out, QByteArray("1\tann\tmail.example.com\n"));
+    const Ran add = runCli(file, {QStringLiteral("add"), QStringLiteral("--username"), QStringLiteral("bob")},
+                           "master\npw\n", true);
+    QCOMPARE(add.status, 3);
+    QVERIFY2(add.err.contains(reason), add.err.constData());
+    QCOMPARE(bytesOf(file), before);
+    QFile::setPermissions(dir.path(), QFile::Permissions(0x7700));
 }
 
 void TestCli::sealAndUnseal()

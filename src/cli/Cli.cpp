@@ -34,13 +34,29 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
     if (!vaultstorage::fileExists(path))
         return output.fail(FileProblem, QStringLiteral("there is no data file at %1").arg(shownPath));
     VaultLock lock;
-    if (!lock.tryAcquire(path))
-        return output.fail(
-            FileProblem,
-            lock.heldByOther()
-                ? QStringLiteral("a running Keyhaven holds %1").arg(shownPath)
-                : QStringLiteral("its lock file cannot be created: %1").arg(QDir::toNativeSeparators(lock.path())));
+    QString readOnly; // why nothing may be written, when only reading is safe
+    if (!lock.tryAcquire(path)) {
+        const QString lockFile = QDir::toNativeSeparators(lock.path());
+        switch (lock.refusal()) {
+        case VaultLock::Refusal::HeldByOther:
+            return output.fail(FileProblem, QStringLiteral("a running Keyhaven holds %1").arg(shownPath));
+        case VaultLock::Refusal::ReadOnlyFolder:
+            readOnly = QStringLiteral("the folder of %1 cannot be written").arg(shownPath);
+            break;
+        case VaultLock::Refusal::ForeignLockFile:
+            readOnly = QStringLiteral("its lock file belongs to another user: %1").arg(lockFile);
+            break;
+        default: return output.fail(FileProblem, QStringLiteral("its lock file cannot be created: %1").arg(lockFile));
+        }
+        if (!lock.readOnlyIsSafe())
+            return output.fail(FileProblem, QStringLiteral("a running Keyhaven holds %1").arg(shownPath));
+        if (request.command->changesVault)
+            return output.fail(FileProblem, QStringLiteral("%1 cannot be changed: %2").arg(shownPath, readOnly));
+    }
     VaultSession vault(path);
+    vault.setReadOnly(readOnly);
+    // Every save puts a new file in place: the lock holds it too.
+    QObject::connect(&vault, &VaultSession::fileReplaced, [&lock] { lock.followReplacement(); });
     const VaultSession::Opened opened = vault.open();
     if (!opened.ok)
         return output.fail(FileProblem, QStringLiteral("%1 cannot be read: %2").arg(shownPath, opened.reason));

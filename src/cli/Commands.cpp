@@ -42,7 +42,19 @@ int Output::saved(const VaultSession::Saved& saved, const QString& done)
                                      .arg(saved.reason, saved.conflictFile));
     if (!saved.ok)
         return fail(FileProblem, QStringLiteral("not saved: %1").arg(saved.reason));
-    report(done + (saved.merged ? QStringLiteral("; changes made elsewhere were merged") : QString()));
+    QString said = done;
+    if (saved.merged)
+        said += QStringLiteral("; changes made elsewhere were merged");
+    if (saved.sealedElsewhere)
+        said += QStringLiteral("; the data file was sealed elsewhere, and was saved sealed");
+    if (!saved.sealedConflictFiles.isEmpty())
+        said += QStringLiteral("; the conflict files beside it were sealed too: %1")
+                    .arg(saved.sealedConflictFiles.join(QStringLiteral(", ")));
+    if (!saved.unsealedConflictFiles.isEmpty())
+        said += QStringLiteral("; these conflict files beside it do not open with this master password and were left "
+                               "as they are: %1")
+                    .arg(saved.unsealedConflictFiles.join(QStringLiteral(", ")));
+    report(said);
     return Done;
 }
 
