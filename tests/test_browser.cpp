@@ -13,16 +13,20 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <set>
 
 Q_DECLARE_METATYPE(BrowserLayout)
 
@@ -106,6 +110,92 @@ bool engineProcessRunning()
     return false;
 }
 
+// What a page may reach peer to peer, on 127.0.0.1: each listener notes whether anything came.
+class PeerListeners {
+public:
+    PeerListeners()
+    {
+        for (const char* name : {"stun", "turnUdp", "iceUdp", "quic"}) {
+            auto* socket = new QUdpSocket(&m_owner);
+            if (!socket->bind(QHostAddress::LocalHost, 0))
+                qFatal("cannot listen for datagrams");
+            QObject::connect(socket, &QUdpSocket::readyRead, &m_owner, [this, socket, name] {
+                while (socket->hasPendingDatagrams())
+                    socket->receiveDatagram();
+                m_reached.insert(QLatin1String(name));
+            });
+            m_ports.insert(QLatin1String(name), socket->localPort());
+        }
+        for (const char* name : {"turnTcp", "iceTcp"}) {
+            auto* server = new QTcpServer(&m_owner);
+            if (!server->listen(QHostAddress::LocalHost))
+                qFatal("cannot listen for connections");
+            QObject::connect(server, &QTcpServer::newConnection, &m_owner, [this, server, name] {
+                while (QTcpSocket* socket = server->nextPendingConnection())
+                    socket->setParent(&m_owner);
+                m_reached.insert(QLatin1String(name));
+            });
+            m_ports.insert(QLatin1String(name), server->serverPort());
+        }
+    }
+
+    // The ports as a script's object literal.
+    QByteArray ports() const
+    {
+        QStringList fields;
+        for (auto it = m_ports.begin(); it != m_ports.end(); ++it)
+            fields.append(QStringLiteral("%1: %2").arg(it.key()).arg(it.value()));
+        return QStringLiteral("{%1}").arg(fields.join(QStringLiteral(", "))).toUtf8();
+    }
+    QStringList reached() const { return {m_reached.begin(), m_reached.end()}; }
+
+private:
+    QObject m_owner;
+    QMap<QString, quint16> m_ports;
+    std::set<QString> m_reached;
+};
+
+// A page that tries every way to a peer connection it can find with the secret it holds as TURN user
+// name and ICE user name: STUN and TURN over UDP, TURN over TCP, and a peer's answer with a UDP and a
+// TCP candidate; from the constructors its first script kept, from an empty frame and a frame inside
+// that one in the same moment they are made, and from a srcdoc frame; and WebTransport. It forbids
+// itself eval, and so its frames too. Then its title says "done".
+constexpr const char* kPeerConnectionPage = R"(<!doctype html><html><head><title>Attack</title>
+<meta http-equiv="Content-Security-Policy" content="script-src 'unsafe-inline'">
+<script>var kept = [window.RTCPeerConnection, window.webkitRTCPeerConnection];</script>
+<script>
+var ports = PORTS;
+function attack(C) {
+  if (typeof C !== 'function') return Promise.resolve();
+  var secret = 'SECRET' + Math.random().toString(36).slice(2);
+  var pc = new C({iceServers: [{urls: 'stun:127.0.0.1:' + ports.stun},
+    {urls: ['turn:127.0.0.1:' + ports.turnUdp + '?transport=udp', 'turn:127.0.0.1:' + ports.turnTcp + '?transport=tcp'],
+     username: secret, credential: 'pw'}], iceCandidatePoolSize: 1});
+  (self.keep = self.keep || []).push(pc);
+  pc.createDataChannel('d');
+  return pc.createOffer().then(function (o) { return pc.setLocalDescription(o); }).then(function () {
+    var sdp = ['v=0', 'o=- 1 2 IN IP4 127.0.0.1', 's=-', 't=0 0', 'a=group:BUNDLE 0',
+      'm=application 9 UDP/DTLS/SCTP webrtc-datachannel', 'c=IN IP4 0.0.0.0', 'a=ice-ufrag:' + secret,
+      'a=ice-pwd:passwordpasswordpassword', /a=fingerprint:.*/.exec(pc.localDescription.sdp)[0],
+      'a=setup:active', 'a=mid:0', 'a=sctp-port:5000',
+      'a=candidate:1 1 udp 2122260223 127.0.0.1 ' + ports.iceUdp + ' typ host',
+      'a=candidate:2 1 tcp 1518280447 127.0.0.1 ' + ports.iceTcp + ' typ host tcptype passive', ''];
+    return pc.setRemoteDescription({type: 'answer', sdp: sdp.join('\r\n')});
+  }).catch(function () {});
+}
+</script></head><body><script>
+var blank = document.body.appendChild(document.createElement('iframe'));
+var inner = blank.contentDocument.body.appendChild(blank.contentDocument.createElement('iframe'));
+var grabbed = [inner.contentWindow.RTCPeerConnection, blank.contentWindow.RTCPeerConnection];
+var srcdoc = document.createElement('iframe');
+srcdoc.srcdoc = '<script>var ports = ' + JSON.stringify(ports) + ';' + attack + ';attack(window.RTCPeerConnection);<\/script>';
+document.body.appendChild(srcdoc);
+try { new WebTransport('https://127.0.0.1:' + ports.quic + '/SECRET').ready.catch(function () {}); } catch (e) {}
+Promise.all([attack(kept[0]), attack(kept[1]), attack(grabbed[0]), attack(grabbed[1])]).then(function () {
+  setTimeout(function () { document.title = 'done'; }, 2000);
+});
+</script></body></html>)";
+
 } // namespace
 
 class TestBrowser : public QObject {
@@ -125,6 +215,8 @@ private slots:
     void pageRules();
     void pagesReachNoFileAndLeadOnlyWhereAllowed_data();
     void pagesReachNoFileAndLeadOnlyWhereAllowed();
+    void localPagesMakeNoPeerConnections_data();
+    void localPagesMakeNoPeerConnections();
     void permissionRequestsAreRefused();
     void addressBoxShowsTheLoadingPage();
     void pageDialogsNameTheirOriginAndStopAfterThree();
@@ -331,20 +423,22 @@ void TestBrowser::pageRules_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<bool>("leads");
     QTest::addColumn<bool>("fetches");
+    QTest::addColumn<bool>("toLocal"); // `to` is a page on this computer
     const QString web = QStringLiteral("http://127.0.0.1:8765/a.html");
     const QString local = QStringLiteral("file:///home/u/invoice.html");
-    QTest::newRow("web to web") << web << "https://example.org/" << true << true;
-    QTest::newRow("web to local") << web << "file:///home/u/data.enc" << false << false;
-    QTest::newRow("web to data") << web << "data:text/html,x" << false << true;
-    QTest::newRow("web to qrc") << web << "qrc:/images/website.png" << false << true;
-    QTest::newRow("web to javascript") << web << "javascript:alert(1)" << false << true;
-    QTest::newRow("web to web without host") << web << "http:///x" << false << true;
-    QTest::newRow("local to local") << local << "file:///home/u/other.html" << true << true;
-    QTest::newRow("local to web") << local << "http://127.0.0.1:8765/?d=x" << false << false;
-    QTest::newRow("local to secure web") << local << "https://example.org/" << false << false;
-    QTest::newRow("local to web socket") << local << "ws://127.0.0.1:8765/" << false << false;
-    QTest::newRow("local to data") << local << "data:text/html,x" << false << true;
-    QTest::newRow("local to qrc") << local << "qrc:/images/website.png" << false << false;
+    QTest::newRow("web to web") << web << "https://example.org/" << true << true << false;
+    QTest::newRow("web to local") << web << "file:///home/u/data.enc" << false << false << true;
+    QTest::newRow("web to data") << web << "data:text/html,x" << false << true << false;
+    QTest::newRow("web to qrc") << web << "qrc:/images/website.png" << false << true << false;
+    QTest::newRow("web to javascript") << web << "javascript:alert(1)" << false << true << false;
+    QTest::newRow("web to web without host") << web << "http:///x" << false << true << false;
+    QTest::newRow("local to local") << local << "file:///home/u/other.html" << true << true << true;
+    QTest::newRow("local to web") << local << "http://127.0.0.1:8765/?d=x" << false << false << false;
+    QTest::newRow("local to secure web") << local << "https://example.org/" << false << false << false;
+    QTest::newRow("local to web socket") << local << "ws://127.0.0.1:8765/" << false << false << false;
+    QTest::newRow("local to data") << local << "data:text/html,x" << false << true << false;
+    QTest::newRow("local to local, scheme in capitals") << local << "FILE:///home/u/other.html" << true << true << true;
+    QTest::newRow("local to qrc") << local << "qrc:/images/website.png" << false << false << false;
 }
 
 void TestBrowser::pageRules()
@@ -353,8 +447,10 @@ void TestBrowser::pageRules()
     QFETCH(QString, to);
     QFETCH(bool, leads);
     QFETCH(bool, fetches);
+    QFETCH(bool, toLocal);
     QCOMPARE(pagerules::mayLeadTo(QUrl(from), QUrl(to)), leads);
     QCOMPARE(pagerules::mayFetch(QUrl(from), QUrl(to)), fetches);
+    QCOMPARE(pagerules::isLocal(QUrl(to)), toLocal);
 }
 
 void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed_data()
@@ -454,6 +550,41 @@ void TestBrowser::pagesReachNoFileAndLeadOnlyWhereAllowed()
     QCOMPARE(std::count_if(windows.begin(), windows.end(),
                            [](const QWidget* w) { return w->isVisible() && qobject_cast<const BrowserWindow*>(w); }),
              1);
+}
+
+void TestBrowser::localPagesMakeNoPeerConnections_data()
+{
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<QStringList>("reached");
+    QTest::newRow("local page") << true << QStringList();
+    // UDP is off for every page (the engine's switches): a web page's connections go through TCP
+    // relays and to TCP candidates only.
+    QTest::newRow("web page") << false << QStringList{QStringLiteral("iceTcp"), QStringLiteral("turnTcp")};
+}
+
+void TestBrowser::localPagesMakeNoPeerConnections()
+{
+    QFETCH(bool, local);
+    QFETCH(QStringList, reached);
+    TestProgram p;
+    startWithPages(p);
+    PeerListeners listeners;
+    const QByteArray page = QByteArray(kPeerConnectionPage).replace("PORTS", listeners.ports());
+    TestWebServer server;
+    QString address = server.url(QStringLiteral("/attack.html"));
+    if (local) {
+        address = p.folder() + QStringLiteral("/attack.html");
+        QFile f(address);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(page) == page.size());
+    } else {
+        server.addPage(QStringLiteral("/attack.html"), page);
+    }
+    BrowserWindow* browser = openBrowser(p);
+    QVERIFY(waitLoaded(browser));
+    browser->navigate(address);
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(browser)->title(), QStringLiteral("done"), 20000);
+    QTest::qWait(1000); // what is on its way arrives
+    QCOMPARE(listeners.reached(), reached);
 }
 
 void TestBrowser::permissionRequestsAreRefused()

@@ -10,12 +10,12 @@ bool isWeb(const QUrl& url)
     return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
 }
 
+} // namespace
+
 bool isLocal(const QUrl& url)
 {
     return url.scheme() == QLatin1String("file");
 }
-
-} // namespace
 
 bool mayLeadTo(const QUrl& from, const QUrl& to)
 {

@@ -6,6 +6,10 @@
 // address typed, Back, Forward, Refresh) is not subject to these rules.
 namespace pagerules {
 
+// Whether a page at `url` is on this computer (file:): such a page, and every frame in it, reaches
+// no network.
+bool isLocal(const QUrl& url);
+
 // Whether a page at `from` may take the browser to `to`, by a link, a form, a script or a new
 // window. A web page (http:, https:) leads only to web pages; a local page (file:) only to local
 // pages, so what it may have read never leaves the machine; nothing leads to data:, javascript:,

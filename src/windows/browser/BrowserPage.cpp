@@ -2,12 +2,22 @@
 
 #include "core/browser/PageRules.h"
 
+#include <QFile>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
 #include <QWebEngineRegisterProtocolHandlerRequest>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+
+// The page script is built into this static library: registered once, before its first use.
+static void registerPageScript()
+{
+    Q_INIT_RESOURCE(browser);
+}
 
 namespace {
 
@@ -25,7 +35,37 @@ public:
     }
 };
 
+// Takes every peer-to-peer interface away from a local page and the frames in it, before the page's
+// own scripts run.
+QWebEngineScript noPeerConnections()
+{
+    [[maybe_unused]] static const bool registered = (registerPageScript(), true);
+    QFile file(QStringLiteral(":/browser/no-peer-connections.js"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("the browser's page script is missing");
+    QWebEngineScript script;
+    script.setName(QStringLiteral("no-peer-connections"));
+    script.setSourceCode(QString::fromUtf8(file.readAll()));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::MainWorld); // where the page's own scripts would find them
+    script.setRunsOnSubFrames(true);
+    return script;
+}
+
 } // namespace
+
+QWebEngineProfile* BrowserPage::engineProfile()
+{
+    // The engine reads its switches from this variable once, when it starts (and ignores the
+    // program's arguments while the variable is set): what is there already is kept.
+    [[maybe_unused]] static const bool switched = [] {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        flags += " --force-webrtc-ip-handling-policy=disable_non_proxied_udp"
+                 " --disable-blink-features=WebTransport";
+        return qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    }();
+    return QWebEngineProfile::defaultProfile();
+}
 
 BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent, Ask ask)
     : QWebEnginePage(profile, parent), m_ask(std::move(ask))
@@ -38,6 +78,7 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent, Ask ask)
     s->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
     s->setAttribute(QWebEngineSettings::AllowWindowActivationFromJavaScript, false);
     setUrlRequestInterceptor(new FetchFence(this));
+    scripts().insert(noPeerConnections());
 
     connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest& request) {
         const QUrl target = request.requestedUrl();
@@ -69,9 +110,11 @@ void BrowserPage::userNavigates()
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& target, NavigationType type, bool isMainFrame)
 {
-    // What the user asked for goes as asked; a frame inside the page stays the engine's business.
-    if (!isMainFrame || type == NavigationTypeTyped || type == NavigationTypeBackForward ||
-        type == NavigationTypeReload)
+    // A local page's frames load nothing: a new document is beyond the page script's reach for its
+    // first moments. A web page's frames are the engine's business; what the user asked for goes.
+    if (!isMainFrame)
+        return !pagerules::isLocal(url());
+    if (type == NavigationTypeTyped || type == NavigationTypeBackForward || type == NavigationTypeReload)
         return true;
     if (pagerules::mayLeadTo(url(), target))
         return true;

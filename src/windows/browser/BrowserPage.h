@@ -6,10 +6,10 @@
 #include <functional>
 
 // The browser window's page, and what a page shown there may do: it reads no file and reaches no
-// network from a local page, leads only where the page rules allow, opens a new window only on a
-// person's click (in this one page: there is one browser window), is refused every permission,
-// and gets at most three dialogs in a row, which its window answers without blocking anything
-// else. What the page is refused is reported through refused().
+// network from a local page (WebRTC included; its frames load nothing), leads only where the page
+// rules allow, opens a new window only on a person's click (in this one page: there is one browser
+// window), is refused every permission, and gets at most three dialogs in a row, which its window
+// answers without blocking anything else. What the page is refused is reported through refused().
 class BrowserPage : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -17,6 +17,10 @@ public:
                                    const QString& value, QString* answer)>;
 
     BrowserPage(QWebEngineProfile* profile, QObject* parent, Ask ask);
+
+    // The profile the browser's pages use. The first call starts the browser engine, with its
+    // peer-to-peer connections kept to TCP relays and WebTransport off.
+    static QWebEngineProfile* engineProfile();
 
     // The user took the browser somewhere: the page's refusals start afresh.
     void userNavigates();

@@ -62,10 +62,11 @@ BrowserWindow::BrowserWindow(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_
                                   {24, 24}, QStringLiteral("back"));
     auto* refresh = makeButton(m_frame, "cmdRefresh", QStringLiteral("Refresh"), QRect(3780, 600, 1000, 435),
                                "refresh.png", {24, 24}, QStringLiteral("refresh"));
+    QWebEngineProfile* profile = BrowserPage::engineProfile(); // before any other part of the engine
     m_webView = new QWebEngineView(m_frame);
     m_webView->setObjectName(QStringLiteral("webView"));
     m_page =
-        new BrowserPage(QWebEngineProfile::defaultProfile(), m_webView,
+        new BrowserPage(profile, m_webView,
                         [this](PageDialog::Kind kind, const QString& origin, const QString& text, const QString& value,
                                QString* answer) { return askForPage(kind, origin, text, value, answer); });
     m_webView->setPage(m_page);
