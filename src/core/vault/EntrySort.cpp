@@ -125,6 +125,11 @@ int EntrySort::insertPosition(const EntryStore& store, const Entry& entry) const
     return lo;
 }
 
+int EntrySort::compare(const Entry& a, const Entry& b, int column) const
+{
+    return m_collator.compare(EntryStore::field(a, column).toCaseFolded(), EntryStore::field(b, column).toCaseFolded());
+}
+
 // The C locale's collation keys are the text's bytes, which its comparison does not follow
 // everywhere: there the keys decide, as they always did.
 void EntrySort::sortByKeys(const EntryStore& store, std::vector<int>& order) const

@@ -31,6 +31,9 @@ public:
     // Where a new entry goes: its sorted place while sorting is on, else the end.
     int insertPosition(const EntryStore& store, const Entry& entry) const;
 
+    // How two entries compare by a column, as the list compares them: below, equal or above 0.
+    int compare(const Entry& a, const Entry& b, int column) const;
+
 private:
     void sortByKeys(const EntryStore& store, std::vector<int>& order) const;
     void sortByText(const EntryStore& store, std::vector<int>& order) const;

@@ -167,6 +167,15 @@ ResultWith<KeyPtr> keyFor(const QString& password, const Header& header)
     return KeyMaker::derive(password, header.params, header.salt);
 }
 
+QByteArray subkey(const Key& key, const char (&context)[9])
+{
+    static_assert(crypto_kdf_KEYBYTES == kKeyBytes && crypto_kdf_CONTEXTBYTES == 8);
+    QByteArray out(32, '\0');
+    crypto_kdf_derive_from_key(reinterpret_cast<unsigned char*>(out.data()), size_t(out.size()), 1, context,
+                               KeyMaker::encryption(key));
+    return out;
+}
+
 bool keyMatches(const Key& key, const Header& header)
 {
     return key.params() == header.params && key.salt() == header.salt &&

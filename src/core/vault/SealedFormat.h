@@ -67,6 +67,9 @@ using KeyPtr = std::shared_ptr<const Key>;
 ResultWith<KeyPtr> newKey(const QString& password, Params params = defaultParams());
 // The key of a sealed file's header for this password; fails when derivation is impossible.
 ResultWith<KeyPtr> keyFor(const QString& password, const Header& header);
+// A key of its own for another use of this file's secret (crypto_kdf), told apart by its context
+// of 8 characters; 32 bytes.
+QByteArray subkey(const Key& key, const char (&context)[9]);
 // Whether the key is the one the header was sealed under.
 bool keyMatches(const Key& key, const Header& header);
 

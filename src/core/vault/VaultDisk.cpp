@@ -110,10 +110,28 @@ VaultDisk::Changes VaultDisk::mergeChangesMadeElsewhere(const QString& master, c
         return out;
     }
     out.kind = Changes::Kind::Merged;
-    out.merged = vaultmerge::replay(vaultformat::parse(classic.bytes).entries, changes);
+    out.file = vaultformat::parse(classic.bytes).entries;
+    out.merged = vaultmerge::replay(out.file, changes);
     out.key = classic.key;
     m_known = m_looked; // the rows now stand on this file, with the changes on top
     return out;
+}
+
+VaultDisk::Copy VaultDisk::readCopy(const QString& path, const QString& master, const sealedformat::KeyPtr& key)
+{
+    Copy copy;
+    copy.state = DiskState::of(path);
+    Classic classic = classicOf(vaultstorage::readAll(path), master, key, m_keys, m_busy);
+    const Result can = classic.otherPassword ? Result::failure(QStringLiteral("it is under another master password"))
+                                             : vaultmerge::mergeable(classic.read, classic.bytes, master);
+    if (!can.ok) {
+        copy.reason = can.reason;
+        return copy;
+    }
+    copy.ok = true;
+    copy.entries = vaultformat::parse(classic.bytes).entries;
+    copy.key = classic.key;
+    return copy;
 }
 
 Result VaultDisk::write(const QByteArray& bytes, bool* changedMeanwhile)

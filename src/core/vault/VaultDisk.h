@@ -32,6 +32,7 @@ public:
         enum class Kind { None, Merged, Refused };
         Kind kind = Kind::None;
         vaultmerge::Replayed merged;
+        std::vector<Entry> file;  // Merged: the file's own entries
         sealedformat::KeyPtr key; // Merged: the key that opened the file, when it is sealed
         QString reason;           // Refused
     };
@@ -45,6 +46,19 @@ public:
 
     // While the turn is held, other copies of this code saving the file wait for it.
     [[nodiscard]] SaveTurn takeTurn() const { return SaveTurn(m_path); }
+    // A conflict copy a sync engine left beside the file, read as the file is read.
+    struct Copy {
+        bool ok = false;
+        std::vector<Entry> entries;
+        sealedformat::KeyPtr key; // a sealed copy's
+        QString reason;           // why it cannot be merged
+        DiskState state;
+    };
+    Copy readCopy(const QString& path, const QString& master, const sealedformat::KeyPtr& key);
+
+    // The digest of the bytes as this run last read or wrote them.
+    const QByteArray& knownDigest() const { return m_known.digest; }
+
     // Puts the bytes in place of the file, unless it changed since the last look: then
     // changedMeanwhile is set, the file stays, and the caller looks again.
     Result write(const QByteArray& bytes, bool* changedMeanwhile);

@@ -12,12 +12,15 @@ constexpr int kWriteTries = 5; // a file that keeps changing under each try is l
 
 } // namespace
 
-VaultSession::VaultSession(QString path, QObject* parent) : QObject(parent), m_disk(std::move(path))
+VaultSession::VaultSession(QString path, QObject* parent)
+    : QObject(parent), m_disk(std::move(path)), m_recordFolder(RecordStore::defaultFolder())
 {
     connect(&m_disk, &VaultDisk::changed, this, &VaultSession::reloadIfChanged);
     connect(&m_disk, &VaultDisk::working, this, &VaultSession::working);
     connect(&m_disk, &VaultDisk::replaced, this, &VaultSession::fileReplaced);
 }
+
+VaultSession::~VaultSession() = default;
 
 VaultSession::Opened VaultSession::open()
 {
@@ -96,6 +99,7 @@ VaultSession::Unlock VaultSession::unlock(const QString& typed, Loaded* loaded)
     m_master = m_storedPassword;
     const Loaded found = load(std::move(classic));
     m_fileBytes.clear();
+    loadRecord();
     if (loaded)
         *loaded = found;
     return Unlock::Unlocked;
@@ -112,8 +116,11 @@ VaultSession::Created VaultSession::createPassword(const QString& password)
         created.loaded.entries > 0 ? vaultfile::fileFor(m_master, m_store) : vaultformat::passwordOnly(m_master);
     static_cast<Result&>(created) =
         m_readOnly.isEmpty() ? vaultstorage::saveAtomically(path(), file) : Result::failure(m_readOnly);
-    if (created.ok)
+    loadRecord();
+    if (created.ok) {
         m_disk.wrote(file);
+        noteRead(m_store.entries()); // the first version this machine knows
+    }
     return created;
 }
 
@@ -181,6 +188,8 @@ VaultSession::Saved VaultSession::setSealed(bool on, sealedformat::Params params
         m_key.reset();
     }
     Saved saved = commit(-1);
+    if (saved.ok && m_record)
+        m_record->rewrap(m_master, m_key);
     if (saved.ok && m_key) {
         const VaultDisk::SealedConflicts conflicts = m_disk.sealConflictFiles(m_master, *m_key);
         saved.sealedConflictFiles = conflicts.sealed;
@@ -214,7 +223,7 @@ VaultDisk::Changes VaultSession::takeChangesMadeElsewhere()
     return changes;
 }
 
-VaultSession::Saved VaultSession::commit(int row)
+VaultSession::Saved VaultSession::commit(int row, bool onlyIfChanged)
 {
     const QScopedValueRollback busy(m_busy, true);
     Saved out;
@@ -236,10 +245,26 @@ VaultSession::Saved VaultSession::commit(int row)
                 out.reason += QStringLiteral(", and no file could be written beside it");
             return out;
         }
-        if (changes.kind == VaultDisk::Changes::Kind::Merged) {
+        const bool elsewhere = changes.kind == VaultDisk::Changes::Kind::Merged;
+        if (elsewhere) {
             out.row = row < 0 ? -1 : changes.merged.row;
             out.merged = true;
             out.sealedElsewhere = out.sealedElsewhere || (changes.key && !wasSealed);
+        }
+        // The copies first, against the record as it was; a file read from elsewhere is recorded
+        // after them (one read earlier, when nothing is on top of it yet, as the rows).
+        const bool unrecorded = m_record && m_record->fileDigest() != m_disk.knownDigest();
+        std::vector<Entry> file;
+        if (elsewhere)
+            file = changes.file;
+        else if (unrecorded && !hasUnsavedChanges())
+            file = m_store.entries();
+        out.copies = mergeCopiesIntoRows(elsewhere || unrecorded ? &file : nullptr);
+        if (elsewhere || (unrecorded && !file.empty()))
+            noteRead(file);
+        if (onlyIfChanged && !elsewhere && !out.copies.changed && !hasUnsavedChanges()) {
+            afterWrite(false); // nothing to write: the copies held nothing new
+            return out;
         }
         bool changedMeanwhile = false;
         const Result written = m_disk.write(bytesToWrite(), &changedMeanwhile);
@@ -250,6 +275,7 @@ VaultSession::Saved VaultSession::commit(int row)
             out.reason = written.reason;
             return out;
         }
+        afterWrite(true, elsewhere || out.copies.copies > 0);
         m_pending.clear();
         return out;
     }
@@ -265,12 +291,33 @@ void VaultSession::watch()
 
 void VaultSession::reloadIfChanged()
 {
-    if (m_busy || !unlocked() || hasUnsavedChanges() || m_disk.unchangedAtAGlance())
+    if (m_busy || !unlocked() || hasUnsavedChanges())
         return; // the next save merges what changed
-    const QScopedValueRollback busy(m_busy, true);
-    const VaultDisk::Changes changes = takeChangesMadeElsewhere();
-    if (changes.kind == VaultDisk::Changes::Kind::Refused && m_disk.firstRefusalOfThisFile())
-        emit notReloaded(changes.reason);
-    if (changes.kind == VaultDisk::Changes::Kind::Merged)
+    const bool copiesWaiting = copiesToLookAt();
+    if (!copiesWaiting && m_disk.unchangedAtAGlance())
+        return;
+    VaultDisk::Changes changes;
+    {
+        const QScopedValueRollback busy(m_busy, true);
+        changes = takeChangesMadeElsewhere();
+    }
+    if (changes.kind == VaultDisk::Changes::Kind::Refused) {
+        if (m_disk.firstRefusalOfThisFile())
+            emit notReloaded(changes.reason);
+        return; // copies wait while the file itself cannot be read
+    }
+    const bool reread = changes.kind == VaultDisk::Changes::Kind::Merged;
+    if (!copiesWaiting) {
+        if (reread) {
+            noteRead(changes.file);
+            emit reloaded(m_store.count());
+        }
+        return;
+    }
+    // Merged with the copies, and written when they changed an entry.
+    const CopiesMerged copies = mergeConflictCopies(m_readOnly.isEmpty());
+    if (reread || copies.changed)
         emit reloaded(m_store.count());
+    if (copies.copies > 0 || !copies.refused.isEmpty())
+        emit copiesMerged(copies);
 }

@@ -3,13 +3,16 @@
 #include "core/vault/Entry.h"
 #include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
+#include "core/vault/RecordStore.h"
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultDisk.h"
 #include "core/vault/VaultMerge.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <vector>
 
 // The open vault, from the one reading of data.enc at start-up to every save: its master password,
@@ -26,6 +29,7 @@ class VaultSession : public QObject {
     Q_OBJECT
 public:
     explicit VaultSession(QString path, QObject* parent = nullptr);
+    ~VaultSession() override;
 
     const QString& path() const { return m_disk.path(); }
 
@@ -50,6 +54,20 @@ public:
     const QString& damage() const { return m_damage; }
     bool unlocked() const { return !m_master.isEmpty(); }
 
+    // The conflict copies a sync engine left beside the file, merged into the list: how many, how
+    // many entries need a look (changed on both machines, or changed where the other deleted
+    // them), whether there was no record of the last version both machines had (entries deleted on
+    // one may have come back), and the copies left where they are, with why.
+    struct CopiesMerged {
+        int copies = 0;
+        int needLook = 0;
+        bool noRecord = false;
+        bool changed = false; // an entry of the list changed
+        QStringList refused;
+        QStringList reasons;
+        QString notSaved; // the merge is in the list, but could not be saved: why
+    };
+
     // How a save went. merged: the file had changed elsewhere, and the changes were replayed on
     // it. conflictFile: the file could not take them (reason says why); it was left as it was and
     // the rows were written to this file beside it instead.
@@ -58,6 +76,7 @@ public:
         bool merged = false;
         bool sealedElsewhere = false; // the file it merged with was sealed elsewhere: it was saved sealed
         QString conflictFile;
+        CopiesMerged copies;               // conflict copies merged with it
         QStringList sealedConflictFiles;   // sealing: conflict files beside it sealed too
         QStringList unsealedConflictFiles; // and those left as they were (another password, unreadable)
     };
@@ -91,6 +110,16 @@ public:
     sealedformat::Params sealParams() const { return m_key ? m_key->params() : sealedformat::Params{}; }
     Saved setSealed(bool on, sealedformat::Params params = sealedformat::defaultParams());
 
+    // Where the record of the vault's versions is kept (RecordStore); empty: none is kept. Set
+    // before the vault is unlocked.
+    void setRecordFolder(const QString& folder) { m_recordFolder = folder; }
+
+    // Merges the conflict copies beside the file into the list. save: writes the merge (when it
+    // changed an entry) and removes the merged copies; else the next save does.
+    CopiesMerged mergeConflictCopies(bool save);
+    // The conflict copies beside the file.
+    QStringList conflictCopies() const;
+
     // Nothing may be written (no lock could be had, but no other copy holds the file): every save
     // fails with this reason, and the file stays as it is.
     void setReadOnly(const QString& reason) { m_readOnly = reason; }
@@ -117,6 +146,8 @@ signals:
     void rowsAboutToBeReset();
     void rowsReset();
     void reloaded(int entries);
+    // The watch merged conflict copies, or found some that cannot be merged (said once each).
+    void copiesMerged(const VaultSession::CopiesMerged& merged);
     void notReloaded(const QString& reason);
     // A key is being derived (a sealed file): the program goes on painting, user input waits.
     void working(bool busy);
@@ -131,7 +162,23 @@ private:
     // Reads the file when it changed elsewhere and puts this run's changes on top of it: the
     // rows become the merge. Used by every save and by the watch.
     VaultDisk::Changes takeChangesMadeElsewhere();
-    Saved commit(int row);
+    // Writes the rows, merged with what changed elsewhere and with the conflict copies; when
+    // onlyIfChanged, nothing is written unless an entry changed.
+    Saved commit(int row, bool onlyIfChanged = false);
+    // The record of the vault's versions, read once the vault is unlocked.
+    void loadRecord();
+    const copymerge::Digests& digests() const;
+    copymerge::Version versionOf(const std::vector<Entry>& entries) const;
+    // Merges every copy not refused before into the rows; file: the data file's entries (null: the
+    // rows, which stand on it).
+    CopiesMerged mergeCopiesIntoRows(const std::vector<Entry>* file);
+    // After a save (written: the rows went to the file): the merged copies go, and the record
+    // learns the version written (wholeList: from the whole list, else from this run's changes).
+    void afterWrite(bool written, bool wholeList = false);
+    // The file was read from elsewhere: the record starts again from it.
+    void noteRead(const std::vector<Entry>& file);
+    // Whether copies beside the file wait to be merged (ones refused before, unchanged, do not).
+    bool copiesToLookAt() const;
 
     VaultDisk m_disk;
     QByteArray m_fileBytes; // as read at open(), until the rows take them over
@@ -144,5 +191,9 @@ private:
     QString m_damage;
     std::vector<vaultmerge::Change> m_pending; // this run's changes not yet in the file
     QString m_readOnly;                        // why nothing may be written; empty when it may
+    QString m_recordFolder;
+    std::unique_ptr<RecordStore> m_record;
+    QStringList m_mergedCopies;                // to be removed by the next save
+    QHash<QString, DiskState> m_refusedCopies; // said once each, while they stay as they are
     bool m_busy = false; // inside a save or a look at the file, whose wait for a key lets events run
 };

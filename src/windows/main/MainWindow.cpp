@@ -188,7 +188,37 @@ void MainWindow::reportSave(const VaultSession::Saved& saved, const QString& don
         status += QStringLiteral("  Changes made elsewhere were merged.");
     if (saved.sealedElsewhere)
         status += QStringLiteral("  The data file was sealed elsewhere: it was saved sealed.");
-    showStatus(status);
+    showStatus(status + copiesText(saved.copies));
+}
+
+QString MainWindow::copiesText(const VaultSession::CopiesMerged& copies)
+{
+    QString text;
+    if (copies.copies > 0) {
+        text += QStringLiteral("  Changes from another machine were merged.");
+        if (copies.needLook == 1)
+            text += QStringLiteral("  1 entry needs a look: it was changed on both machines.");
+        else if (copies.needLook > 1)
+            text +=
+                QStringLiteral("  %1 entries need a look: they were changed on both machines.").arg(copies.needLook);
+        if (copies.noRecord)
+            text += QStringLiteral("  Entries deleted on one machine may have come back.");
+    }
+    if (!copies.notSaved.isEmpty()) {
+        reportSaveFailure(copies.notSaved, QStringLiteral("The merged entries"));
+        text += QStringLiteral("  The merge was not saved (%1); it is kept in the list.").arg(copies.notSaved);
+    }
+    for (int i = 0; i < copies.refused.size(); ++i) {
+        const QString copy = QDir::toNativeSeparators(copies.refused[i]);
+        m_ctx.platform.messages.show(
+            this,
+            QStringLiteral("A copy of the data file that a sync tool left beside it cannot be merged, because "
+                           "%1:\n\n%2\n\nIt was left where it is.")
+                .arg(copies.reasons[i], copy),
+            MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+        text += QStringLiteral("  Not merged: %1 (%2).").arg(copy, copies.reasons[i]);
+    }
+    return text;
 }
 
 void MainWindow::reportSaveFailure(const QString& reason, const QString& what)

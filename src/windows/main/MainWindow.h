@@ -25,6 +25,9 @@ public:
     // say why it was not saved, and where the change went instead.
     void reportSave(const VaultSession::Saved& saved, const QString& done = {});
     void reportSaveFailure(const QString& reason, const QString& what);
+    // Conflict copies another machine's sync left were merged, or some could not be: the words for
+    // the status line (after what is there), and a box for each copy that could not.
+    QString copiesText(const VaultSession::CopiesMerged& copies);
     // After the editor saved an entry: it is in view, and the status line says so.
     void entrySaved(const VaultSession::Saved& saved);
     int firstSelectedRow() const;

@@ -46,6 +46,10 @@ Program::Program(AppContext& ctx) : m_ctx(ctx)
             windows.mainWindow->showStatus(
                 QStringLiteral("The data file was changed elsewhere: the list was reloaded (%1 entries)").arg(entries));
     });
+    connect(&ctx.vault, &VaultSession::copiesMerged, this, [this](const VaultSession::CopiesMerged& copies) {
+        if (windows.mainWindow)
+            windows.mainWindow->showStatus(windows.mainWindow->copiesText(copies).trimmed());
+    });
     connect(&ctx.vault, &VaultSession::notReloaded, this, [this](const QString& reason) {
         if (windows.mainWindow)
             windows.mainWindow->showStatus(
@@ -178,7 +182,9 @@ void Program::showUnlockedVault(const VaultSession::Loaded& loaded)
         status += damagedLinesText(loaded.damagedLines);
     if (!m_ctx.vault.readOnlyReason().isEmpty())
         status += QStringLiteral("  ") + m_ctx.vault.readOnlyReason();
-    windows.mainWindow->showStatus(status);
+    // What another machine's sync left beside the file is merged now.
+    const VaultSession::CopiesMerged copies = m_ctx.vault.mergeConflictCopies(m_ctx.vault.readOnlyReason().isEmpty());
+    windows.mainWindow->showStatus(status + windows.mainWindow->copiesText(copies));
     m_ctx.vault.watch();
     finishStartup();
 }

@@ -1,0 +1,51 @@
+#pragma once
+#include "core/vault/CopyMerge.h"
+#include "core/vault/KeyCache.h"
+#include "core/vault/VersionRecord.h"
+
+#include <QString>
+
+// The version record of one vault on this machine, kept outside the synced folder (the user's
+// state folder): its digests are keyed with a random key of the record's own, which is kept
+// wrapped under the master password (a classic vault, readable anyway) or under the sealed
+// vault's own key, so that the record tells nothing to anyone without the master password. The
+// record is its start version (written when it starts again) and a log of the versions written
+// since (appended at each save); anything damaged reads as no record.
+class RecordStore {
+public:
+    // The folder where records are kept: $XDG_STATE_HOME/keyhaven/versions, ~/.local/state/...
+    static QString defaultFolder();
+
+    RecordStore(QString folder, const QString& vaultPath);
+
+    // Reads the record with the vault's master password and, when the vault is sealed, its key
+    // (the key of an earlier seal comes from the cache, once). A missing or unreadable record, or
+    // one under another password, is no record: a new one starts.
+    void load(const QString& master, const sealedformat::KeyPtr& key, KeyCache& keys, const BusyReport& busy);
+    // The vault was sealed or unsealed: the record's key is wrapped anew under what it is now.
+    void rewrap(const QString& master, const sealedformat::KeyPtr& key);
+
+    const copymerge::Digests& digests() const { return m_digests; }
+    const VersionRecord& record() const { return m_record; }
+    bool hadRecord() const { return m_hadRecord; }
+    // The digest of the data file's bytes as this machine last read or wrote them (DiskState's).
+    const QByteArray& fileDigest() const { return m_fileDigest; }
+
+    void startFrom(copymerge::Version read, const QByteArray& fileDigest);
+    void wrote(VersionRecord::Change change, const QByteArray& fileDigest);
+
+private:
+    QByteArray wrappingKey() const;
+    void writeStart();
+    void append(const VersionRecord::Change& change, const QByteArray& fileDigest);
+
+    QString m_start; // the record's files
+    QString m_log;
+    QByteArray m_key; // the digests' key, 32 random bytes
+    QString m_master;
+    sealedformat::KeyPtr m_sealKey;
+    copymerge::Digests m_digests;
+    VersionRecord m_record;
+    QByteArray m_fileDigest;
+    bool m_hadRecord = false;
+};
