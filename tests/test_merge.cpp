@@ -1,11 +1,15 @@
 // Merging with a data file changed elsewhere, as pure functions: this run's changes replayed on
 // the file as it is now, and whether a file can take them at all.
+#include "core/vault/ConflictCopies.h"
+#include "core/vault/CopyMerge.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultMerge.h"
+#include "core/vault/VersionRecord.h"
 #include "support/LetteredEntries.h"
 #include "support/VaultBytes.h"
 
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +27,29 @@ std::vector<vaultmerge::Change> changesFor(const QString& command)
     return {Change::sortBy({true, 0, Qt::DescendingOrder})};
 }
 
+// Digests by text: the merge needs them keyed only to keep them from strangers.
+const copymerge::Digests kDigests = {
+    [](const Entry& e) {
+        return (e.username + QLatin1Char('|') + e.password + QLatin1Char('|') + e.location).toUtf8();
+    },
+    [](const Entry& e) { return (e.username + QLatin1Char('|') + e.location).toUtf8(); }};
+
+copymerge::Version version(const QString& letters)
+{
+    return copymerge::versionOf(lettered(letters), kDigests);
+}
+
+// Where an entry goes in a list in order of its usernames; -1 when the list is in no order.
+int byUsername(const std::vector<Entry>& entries, const Entry& entry)
+{
+    for (size_t i = 1; i < entries.size(); ++i)
+        if (entries[i - 1].username > entries[i].username)
+            return -1;
+    return int(std::upper_bound(entries.begin(), entries.end(), entry,
+                                [](const Entry& a, const Entry& b) { return a.username < b.username; }) -
+               entries.begin());
+}
+
 } // namespace
 
 class TestMerge : public QObject {
@@ -32,6 +59,12 @@ private slots:
     void replayedOnTheFileAsItIsNow();
     void onlyAFileUnderThisPasswordTakesChanges_data();
     void onlyAFileUnderThisPasswordTakesChanges();
+    void copyMergedAgainstTheLastCommonVersion_data();
+    void copyMergedAgainstTheLastCommonVersion();
+    void theLastCommonVersionIsFound_data();
+    void theLastCommonVersionIsFound();
+    void conflictCopiesAreKnownByTheirNames_data();
+    void conflictCopiesAreKnownByTheirNames();
 };
 
 void TestMerge::replayedOnTheFileAsItIsNow_data()
@@ -98,6 +131,201 @@ void TestMerge::onlyAFileUnderThisPasswordTakesChanges()
     const Result can = vaultmerge::mergeable(read, file, QStringLiteral("master"));
     QCOMPARE(can.ok, reason.isEmpty());
     QCOMPARE(can.reason, reason);
+}
+
+void TestMerge::copyMergedAgainstTheLastCommonVersion_data()
+{
+    QTest::addColumn<QString>("base"); // "none": no record
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<QString>("merged");
+    QTest::addColumn<int>("needLook");
+    QTest::addColumn<bool>("changed"); // from the file
+    // B* is B with its password changed, B** changed another way.
+    QTest::newRow("added in the file") << "A B C"
+                                       << "A B C X"
+                                       << "A B C"
+                                       << "A B C X" << 0 << false;
+    QTest::newRow("added in the copy") << "A B C"
+                                       << "A B C"
+                                       << "A B C Y"
+                                       << "A B C Y" << 0 << true;
+    QTest::newRow("added on both") << "A B C"
+                                   << "A B C X"
+                                   << "A B C Y"
+                                   << "A B C X Y" << 0 << true;
+    QTest::newRow("deleted in the file") << "A B C"
+                                         << "A C"
+                                         << "A B C"
+                                         << "A C" << 0 << false;
+    QTest::newRow("deleted in the copy") << "A B C"
+                                         << "A B C"
+                                         << "A C"
+                                         << "A C" << 0 << true;
+    QTest::newRow("deleted on both") << "A B C"
+                                     << "A C"
+                                     << "A C"
+                                     << "A C" << 0 << false;
+    QTest::newRow("deleted and added on one, changed and added on the other") << "A B C"
+                                                                              << "A C X"
+                                                                              << "A B* C Y"
+                                                                              << "A C X B* Y" << 1 << true;
+    QTest::newRow("changed in the copy") << "A B C"
+                                         << "A B C"
+                                         << "A B* C"
+                                         << "A C B*" << 0 << true;
+    QTest::newRow("changed in the file") << "A B C"
+                                         << "A B* C"
+                                         << "A B C"
+                                         << "A B* C" << 0 << false;
+    QTest::newRow("changed alike on both") << "A B C"
+                                           << "A B* C"
+                                           << "A B* C"
+                                           << "A B* C" << 0 << false;
+    QTest::newRow("changed differently on both") << "A B C"
+                                                 << "A B* C"
+                                                 << "A B** C"
+                                                 << "A B* C B**" << 2 << true;
+    QTest::newRow("deleted in the file, changed in the copy") << "A B C"
+                                                              << "A C"
+                                                              << "A B* C"
+                                                              << "A C B*" << 1 << true;
+    QTest::newRow("changed in the file, deleted in the copy") << "A B C"
+                                                              << "A B* C"
+                                                              << "A C"
+                                                              << "A B* C" << 1 << false;
+    QTest::newRow("a duplicate taken away on one side") << "A A B"
+                                                        << "A B"
+                                                        << "A A B"
+                                                        << "A B" << 0 << false;
+    QTest::newRow("the same entry added on both") << "A"
+                                                  << "A X"
+                                                  << "A X"
+                                                  << "A X" << 0 << false;
+    QTest::newRow("no record: every entry of both") << "none"
+                                                    << "A C X"
+                                                    << "A B C Y"
+                                                    << "A C X B Y" << 0 << true;
+    QTest::newRow("a list in order stays in order") << "B E"
+                                                    << "B C E"
+                                                    << "A B E F"
+                                                    << "A B C E F" << 0 << true;
+    QTest::newRow("a list in no order takes them at its end") << "E B"
+                                                              << "E C B"
+                                                              << "E A B"
+                                                              << "E C B A" << 0 << true;
+}
+
+void TestMerge::copyMergedAgainstTheLastCommonVersion()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, file);
+    QFETCH(QString, copy);
+    QFETCH(QString, merged);
+    QFETCH(int, needLook);
+    QFETCH(bool, changed);
+    const std::optional<copymerge::Version> common =
+        base == QLatin1String("none") ? std::nullopt : std::optional(version(base));
+    // The rows about order give the list's order; the others take the copy's new entries at the end.
+    const copymerge::SortedPlace place =
+        QByteArray(QTest::currentDataTag()).contains("order") ? copymerge::SortedPlace(byUsername) : nullptr;
+    const copymerge::Merged result = copymerge::merge(common, lettered(file), lettered(copy), kDigests, place);
+    QCOMPARE(result.entries, lettered(merged));
+    QCOMPARE(result.needLook, needLook);
+    QCOMPARE(result.changed, changed);
+    // Nothing only one side had is lost, unless the other deleted it: merged again, nothing changes.
+    const copymerge::Merged again = copymerge::merge(common, result.entries, lettered(copy), kDigests, place);
+    QCOMPARE(again.entries, result.entries);
+}
+
+void TestMerge::theLastCommonVersionIsFound_data()
+{
+    // This machine's record: the version it read ("read"), then each it wrote ("wrote", one
+    // version a word group, separated by "|"). The other machine's version and this one's newest
+    // meet as the file and its conflict copy, either way round.
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("wrote");
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<QString>("base");
+    QTest::newRow("apart after reading: what was read") << "A B"
+                                                        << "A B X | A B X Z"
+                                                        << "A B Y"
+                                                        << "A B";
+    QTest::newRow("wrote, then it went over, then apart: what went over") << "A B"
+                                                                          << "A B C | A B C X"
+                                                                          << "A B C Y"
+                                                                          << "A B C";
+    QTest::newRow("wrote and deleted, then apart: both went over") << "A"
+                                                                   << "A B | B"
+                                                                   << "B Y"
+                                                                   << "B";
+    QTest::newRow("the other deleted what went over: taken as not gone over, kept") << "A"
+                                                                                    << "A B | A B X"
+                                                                                    << "A Y"
+                                                                                    << "A";
+    QTest::newRow("nothing written since reading") << "A B"
+                                                   << ""
+                                                   << "A B Y"
+                                                   << "A B";
+}
+
+void TestMerge::theLastCommonVersionIsFound()
+{
+    QFETCH(QString, read);
+    QFETCH(QString, wrote);
+    QFETCH(QString, theirs);
+    QFETCH(QString, base);
+    VersionRecord record;
+    QVERIFY(!record.baseFor(version(read), version(theirs)));
+    record.startFrom(version(read));
+    copymerge::Version last = version(read);
+    for (const QString& next : wrote.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        record.wrote(VersionRecord::difference(last, version(next.trimmed())));
+        last = version(next.trimmed());
+    }
+    QVERIFY(VersionRecord::sameEntries(record.newest(), last));
+    for (const bool theirsIsTheFile : {true, false}) {
+        const std::optional<copymerge::Version> found =
+            theirsIsTheFile ? record.baseFor(version(theirs), last) : record.baseFor(last, version(theirs));
+        QVERIFY(found);
+        QVERIFY2(VersionRecord::sameEntries(*found, version(base)),
+                 theirsIsTheFile ? "theirs the file" : "theirs the copy");
+    }
+}
+
+void TestMerge::conflictCopiesAreKnownByTheirNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("dataFile");
+    QTest::addColumn<bool>("copy");
+    const QString data = QStringLiteral("data.enc");
+    QTest::newRow("Syncthing") << "data.sync-conflict-20261211-035724-NYCEVZ5.enc" << data << true;
+    QTest::newRow("Nextcloud") << "data (conflicted copy 2026-12-11 035724).enc" << data << true;
+    QTest::newRow("Nextcloud, numbered") << "data (conflicted copy 2026-12-11 035724) (2).enc" << data << true;
+    QTest::newRow("ownCloud") << "data_conflict-20261211-035724.enc" << data << true;
+    QTest::newRow("Dropbox") << "data (Ann Smith's conflicted copy 2026-12-11).enc" << data << true;
+    QTest::newRow("Dropbox, numbered") << "data (Ann's conflicted copy 2026-12-11) (1).enc" << data << true;
+    QTest::newRow("another data file's") << "vault.sync-conflict-20261211-035724-NYCEVZ5.enc"
+                                         << "vault.enc" << true;
+    QTest::newRow("the data file") << "data.enc" << data << false;
+    QTest::newRow("this program's conflict file") << "data.enc.conflict-20261211-035724" << data << false;
+    QTest::newRow("a short date") << "data.sync-conflict-2026121-035724-NYCEVZ5.enc" << data << false;
+    QTest::newRow("a device in small letters") << "data.sync-conflict-20261211-035724-nycevz5.enc" << data << false;
+    QTest::newRow("a device too long") << "data.sync-conflict-20261211-035724-NYCEVZ5A.enc" << data << false;
+    QTest::newRow("another file's copy") << "notes.sync-conflict-20261211-035724-NYCEVZ5.enc" << data << false;
+    QTest::newRow("another extension") << "data.sync-conflict-20261211-035724-NYCEVZ5.txt" << data << false;
+    QTest::newRow("no time") << "data (conflicted copy 2026-12-11).enc" << data << false;
+    QTest::newRow("no owner") << "data (conflicted copy 2026-12-11) (x).enc" << data << false;
+    QTest::newRow("something after it") << "data_conflict-20261211-035724.enc.bak" << data << false;
+    QTest::newRow("a sync tool's part file") << ".syncthing.data.enc.tmp" << data << false;
+}
+
+void TestMerge::conflictCopiesAreKnownByTheirNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, dataFile);
+    QFETCH(bool, copy);
+    QCOMPARE(conflictcopies::isCopyOf(name, dataFile), copy);
 }
 
 QTEST_GUILESS_MAIN(TestMerge)

@@ -197,3 +197,4 @@ private:
     QHash<QString, DiskState> m_refusedCopies; // said once each, while they stay as they are
     bool m_busy = false; // inside a save or a look at the file, whose wait for a key lets events run
 };
+Q_DECLARE_METATYPE(VaultSession::CopiesMerged)
