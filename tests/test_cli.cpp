@@ -140,6 +140,7 @@ private slots:
     void readingWhereNothingCanBeWritten_data();
     void readingWhereNothingCanBeWritten();
     void sealAndUnseal();
+    void conflictCopiesAreMergedAndGoWithAChange();
 };
 
 void TestCli::commands_data()
@@ -158,7 +159,8 @@ void TestCli::commands_data()
     QTest::newRow("show a row that is not there") << QStringList{"show", "3"} << master << 1 << QByteArray() << start;
     QTest::newRow("wrong password") << QStringList{"show", "1"} << QByteArray("Master\n") << 2 << QByteArray() << start;
     QTest::newRow("no password at all") << QStringList{"list"} << QByteArray() << 1 << QByteArray() << start;
-    QTest::newRow("info") << QStringList{"info"} << master << 0 << QByteArray("Format: classic\nEntries: 2\n") << start;
+    QTest::newRow("info") << QStringList{"info"} << master << 0
+                          << QByteArray("Format: classic\nEntries: 2\nConflict copies waiting: 0\n") << start;
     QTest::newRow("add") << QStringList{"add", "--username", "cid", "--location", "shop.example.com"}
                          << QByteArray("master\nsecret 3\n") << 0 << QByteArray()
                          << std::vector<Entry>{kAnn, kBob, {"cid", "secret 3", "shop.example.com"}};
@@ -504,6 +506,29 @@ void TestCli::sealAndUnseal()
     writeBytes(file, sealed);
     QCOMPARE(runCli(file, {QStringLiteral("unseal")}, "master\n").status, 0);
     QCOMPARE(bytesOf(file), classic); // exactly what a classic save writes
+}
+
+void TestCli::conflictCopiesAreMergedAndGoWithAChange()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("data.enc"));
+    writeBytes(file, fullVault(QStringLiteral("master"), {kAnn}));
+    QCOMPARE(runCli(file, {QStringLiteral("list")}, "master\n").status, 0); // this machine knows the file
+    const QByteArray before = bytesOf(file);
+    const QString copy = dir.filePath(QStringLiteral("data.sync-conflict-20261211-101010-ABCDEF2.enc"));
+    writeBytes(copy, fullVault(QStringLiteral("master"), {kAnn, kBob}));
+    const Ran info = runCli(file, {QStringLiteral("info")}, "master\n");
+    QVERIFY2(info.out.endsWith(("Conflict copies waiting: 1\n  " + copy + "\n").toUtf8()), info.out.constData());
+    // Reading shows the merge, and writes nothing.
+    const Ran list = runCli(file, {QStringLiteral("list")}, "master\n");
+    QCOMPARE(list.out, QByteArray("1\tann\tmail.example.com\n2\tbob\t\n"));
+    QVERIFY2(list.err.contains("changes from another machine were merged"), list.err.constData());
+    QCOMPARE(bytesOf(file), before);
+    QVERIFY(QFile::exists(copy));
+    // A change writes it with the merge, and the copy goes.
+    QCOMPARE(runCli(file, {QStringLiteral("rm"), QStringLiteral("1")}, "master\n").status, 0);
+    QCOMPARE(entriesIn(file), std::vector<Entry>{kBob});
+    QVERIFY(!QFile::exists(copy));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -72,6 +72,12 @@ int run(const QStringList& arguments, const QString& programFolder, SecretInput&
     if (unlocked != VaultSession::Unlock::Unlocked)
         return output.fail(WrongPassword, QStringLiteral("wrong master password"));
 
+    // What another machine's sync left beside the file: shown merged; written only with a change.
+    const VaultSession::CopiesMerged copies = vault.mergeConflictCopies(false);
+    if (!request.command->changesVault && (copies.copies > 0 || !copies.refused.isEmpty()))
+        output.report(QStringLiteral("shown with the conflict copies merged, nothing written") +
+                      Output::copiesText(copies));
+
     Context context{request, output, secrets, vault, request.command->changesVault ? &vault : nullptr};
     return request.command->run(context);
 }

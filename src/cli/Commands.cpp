@@ -47,6 +47,7 @@ int Output::saved(const VaultSession::Saved& saved, const QString& done)
         said += QStringLiteral("; changes made elsewhere were merged");
     if (saved.sealedElsewhere)
         said += QStringLiteral("; the data file was sealed elsewhere, and was saved sealed");
+    said += copiesText(saved.copies);
     if (!saved.sealedConflictFiles.isEmpty())
         said += QStringLiteral("; the conflict files beside it were sealed too: %1")
                     .arg(saved.sealedConflictFiles.join(QStringLiteral(", ")));
@@ -56,6 +57,25 @@ int Output::saved(const VaultSession::Saved& saved, const QString& done)
                     .arg(saved.unsealedConflictFiles.join(QStringLiteral(", ")));
     report(said);
     return Done;
+}
+
+QString Output::copiesText(const VaultSession::CopiesMerged& copies)
+{
+    QString text;
+    if (copies.copies > 0)
+        text += QStringLiteral("; changes from another machine were merged (%1 conflict %2)")
+                    .arg(QString::number(copies.copies),
+                         copies.copies == 1 ? QStringLiteral("copy") : QStringLiteral("copies"));
+    if (copies.needLook > 0)
+        text += QStringLiteral("; %1 %2 a look: changed on both machines")
+                    .arg(QString::number(copies.needLook),
+                         copies.needLook == 1 ? QStringLiteral("entry needs") : QStringLiteral("entries need"));
+    if (copies.copies > 0 && copies.noRecord)
+        text += QStringLiteral("; entries deleted on one machine may have come back");
+    for (int i = 0; i < copies.refused.size(); ++i)
+        text += QStringLiteral("; the conflict copy %1 cannot be merged, because %2: it was left where it is")
+                    .arg(QDir::toNativeSeparators(copies.refused[i]), copies.reasons[i]);
+    return text;
 }
 
 namespace commands {
@@ -146,6 +166,10 @@ int info(Context& c)
     c.output.say(
         QStringLiteral("File: %1\nFormat: %2\nEntries: %3\n")
             .arg(QDir::toNativeSeparators(c.vault.path()), format, QString::number(c.vault.entries().count())));
+    const QStringList copies = c.vault.conflictCopies();
+    c.output.say(QStringLiteral("Conflict copies waiting: %1\n").arg(copies.size()));
+    for (const QString& copy : copies)
+        c.output.say(QStringLiteral("  %1\n").arg(QDir::toNativeSeparators(copy)));
     return Done;
 }
 

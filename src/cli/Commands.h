@@ -17,6 +17,8 @@ public:
     void say(const QString& text);
     void sayExactly(const QByteArray& bytes);
     void report(const QString& text);
+    // What merging the conflict copies beside the file did, in words for standard error.
+    static QString copiesText(const VaultSession::CopiesMerged& copies);
     // The report of a save, or why it failed.
     int saved(const VaultSession::Saved& saved, const QString& done);
     // Standard output goes to a terminal, which would obey the control characters in it.
