@@ -59,6 +59,7 @@ private slots:
     void openEditorKeepsWhatWasTypedThroughAReload();
     void anotherMasterPasswordIsNeverWrittenOver();
     void twoWritersLoseNothing();
+    void conflictCopiesAreMergedByThemselves();
 };
 
 void TestSyncedVault::commandsMergeWithAReplacedFile_data()
@@ -197,6 +198,37 @@ void TestSyncedVault::twoWritersLoseNothing()
     QCOMPARE(saved, expected);
     // And the list shows them, once the file is looked at again.
     QTRY_COMPARE_WITH_TIMEOUT(p.listEntries().size(), size_t(expected.size()), 5000);
+}
+
+void TestSyncedVault::conflictCopiesAreMergedByThemselves()
+{
+    TestProgram p;
+    p.startWithEntries(kStart);
+    p.ctx->vault.watch();
+    p.selectRow(2); // cid
+    // Another machine's version, with xan added, and one under another password.
+    const QString copy = p.folder() + QStringLiteral("/data.sync-conflict-20261211-101010-ABCDEF2.enc");
+    const QString foreign = p.folder() + QStringLiteral("/data (Ann's conflicted copy 2026-12-11).enc");
+    for (const auto& [path, bytes] : {std::pair{copy, savedVault(kStart + QStringList{kAdded})},
+                                      std::pair{foreign, vaultFile({QStringLiteral("other"), kAdded})}}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(p.status().contains(QLatin1String("Changes from another machine were merged.")), 5000);
+    QVERIFY2(p.status().contains(QStringLiteral("Not merged: %1 (it is under another master password)")
+                                     .arg(QDir::toNativeSeparators(foreign))),
+             qPrintable(p.status()));
+    QCOMPARE(p.listEntries().size(), size_t(4));
+    QCOMPARE(p.mainWindow()->firstSelectedRow(), 3); // cid, still selected
+    QCOMPARE(usernamesIn(p.vaultBytes()), (QStringList{"ann", "bob", "cid", "xan"}));
+    QVERIFY(!QFile::exists(copy));
+    QVERIFY(QFile::exists(foreign));
+    // The one that cannot be merged was named in a box, once.
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+    QVERIFY(p.fake.messages.boxes[0].text.contains(QDir::toNativeSeparators(foreign)));
+    QTest::qWait(2500);
+    QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
 }
 
 QTEST_MAIN(TestSyncedVault)
