@@ -18,6 +18,8 @@ if [ "$what" = "tests" ]; then
   # Start-up on real displays: a window manager for X11, and a Wayland compositor with Qt's
   # Wayland platform.
   packages+=(openbox weston qt6-wayland)
+  # Two machines syncing one vault, through real Syncthing devices on 127.0.0.1.
+  packages+=(syncthing)
 elif [ "$what" != "program" ]; then
   echo "usage: install-deps.sh program|tests [PACKAGE...]" >&2
   exit 2

@@ -37,7 +37,8 @@ void quietOffscreenWarnings(QtMsgType type, const QMessageLogContext& context, c
 
 } // namespace
 
-TestProgram::TestProgram()
+TestProgram::TestProgram(const QString& programFolder)
+    : m_folder(programFolder.isEmpty() ? m_dir.path() : programFolder)
 {
     static const bool installed = [] {
         g_previousHandler = qInstallMessageHandler(quietOffscreenWarnings);
@@ -47,7 +48,7 @@ TestProgram::TestProgram()
     Q_UNUSED(installed);
     VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1,
                         0};
-    ctx = std::make_unique<AppContext>(fake.platform(), version, m_dir.path());
+    ctx = std::make_unique<AppContext>(fake.platform(), version, m_folder);
     program = std::make_unique<Program>(*ctx);
     // No help window by default; tests of it switch it on.
     fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),
@@ -66,7 +67,7 @@ TestProgram::~TestProgram()
 
 QString TestProgram::vaultPath() const
 {
-    return vaultstorage::vaultPath(m_dir.path());
+    return vaultstorage::vaultPath(m_folder);
 }
 
 void TestProgram::writeVault(const QByteArray& bytes) const

@@ -15,10 +15,11 @@ class EntryEditor;
 // One run of the program in a temporary program folder, with the platform's seams faked.
 class TestProgram {
 public:
-    TestProgram();
+    // In a temporary program folder of its own, or in this one.
+    explicit TestProgram(const QString& programFolder = {});
     ~TestProgram();
 
-    QString folder() const { return m_dir.path(); }
+    QString folder() const { return m_folder; }
     QString vaultPath() const;
     void writeVault(const QByteArray& bytes) const;
     QByteArray vaultBytes() const;
@@ -50,6 +51,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_folder;
 };
 
 // Builds data.enc bytes from plain lines: each line enciphered, CR LF after each.

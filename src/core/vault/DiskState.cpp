@@ -23,6 +23,14 @@ DiskState DiskState::of(const QString& path)
     return state;
 }
 
+QByteArray DiskState::identity() const
+{
+    if (!exists)
+        return {};
+    return QByteArray::number(device) + ':' + QByteArray::number(inode) + ':' + QByteArray::number(size) + ':' +
+           QByteArray::number(modifiedNs);
+}
+
 QByteArray DiskState::digestOf(QByteArrayView bytes)
 {
     QByteArray print;

@@ -23,7 +23,11 @@ struct DiskState {
                modifiedNs == other.modifiedNs && changedNs == other.changedNs;
     }
 
+    // Which file this is, the same in every process: a file replaced or written anew has another.
+    QByteArray identity() const;
+
     static DiskState of(const QString& path);
     // Tells this run's own file from any other; fast enough to run over the file at every save.
+    // Seeded anew in every process: for comparing within one run only.
     static QByteArray digestOf(QByteArrayView bytes);
 };

@@ -149,7 +149,7 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
     m_sealKey = key;
     m_record = VersionRecord();
     m_hadRecord = false;
-    m_fileDigest.clear();
+    m_fileIdentity.clear();
     m_key = QByteArray(kKeyBytes, '\0');
     if (sodium_init() < 0)
         return;
@@ -199,7 +199,7 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
     if (keyedHash(signedPart, recordKey, kMacBytes) != QByteArrayView(bytes).last(kMacBytes))
         return;
     const quint64 digestSize = in.number(2);
-    m_fileDigest = in.take(qsizetype(digestSize)).toByteArray();
+    m_fileIdentity = in.take(qsizetype(digestSize)).toByteArray();
     copymerge::Version start;
     if (!readVersion(in, start) || in.take(kMacBytes).size() != kMacBytes || !in.done())
         return;
@@ -226,7 +226,7 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
         if (!whole || p.bad() || !p.done())
             break;
         m_record.wrote(std::move(change));
-        m_fileDigest = std::move(digest);
+        m_fileIdentity = std::move(digest);
     }
     // Kept under what the vault is now.
     if (wrapper != key || (scheme == 1) != bool(key))
@@ -241,21 +241,21 @@ void RecordStore::rewrap(const QString& master, const sealedformat::KeyPtr& key)
         writeStart();
 }
 
-void RecordStore::startFrom(copymerge::Version read, const QByteArray& fileDigest)
+void RecordStore::startFrom(copymerge::Version read, const QByteArray& fileIdentity)
 {
     m_record.startFrom(std::move(read));
-    m_fileDigest = fileDigest;
+    m_fileIdentity = fileIdentity;
     m_hadRecord = true;
     ::unlink(QFile::encodeName(m_log).constData());
     writeStart();
 }
 
-void RecordStore::wrote(VersionRecord::Change change, const QByteArray& fileDigest)
+void RecordStore::wrote(VersionRecord::Change change, const QByteArray& fileIdentity)
 {
-    m_fileDigest = fileDigest;
+    m_fileIdentity = fileIdentity;
     if (!m_hadRecord)
         return; // no start to build on: the next reading starts one
-    append(change, fileDigest);
+    append(change, fileIdentity);
     m_record.wrote(std::move(change));
 }
 
@@ -282,22 +282,22 @@ void RecordStore::writeStart()
                           reinterpret_cast<const unsigned char*>(wrap.constData()));
     sodium_memzero(wrap.data(), size_t(wrap.size()));
     out += nonce + box;
-    appendNumber(out, quint64(m_fileDigest.size()), 2);
-    out += m_fileDigest;
+    appendNumber(out, quint64(m_fileIdentity.size()), 2);
+    out += m_fileIdentity;
     appendVersion(out, m_record.start());
     out += keyedHash(out, m_key, kMacBytes);
     vaultstorage::replaceWithNewFile(m_start, out, 0600);
     // The versions written since the start go with it.
     ::unlink(QFile::encodeName(m_log).constData());
     for (const VersionRecord::Change& change : m_record.written())
-        append(change, m_fileDigest);
+        append(change, m_fileIdentity);
 }
 
-void RecordStore::append(const VersionRecord::Change& change, const QByteArray& fileDigest)
+void RecordStore::append(const VersionRecord::Change& change, const QByteArray& fileIdentity)
 {
     QByteArray payload;
-    appendNumber(payload, quint64(fileDigest.size()), 2);
-    payload += fileDigest;
+    appendNumber(payload, quint64(fileIdentity.size()), 2);
+    payload += fileIdentity;
     appendVersion(payload, change.added);
     appendNumber(payload, change.removed.size(), 4);
     for (const QByteArray& d : change.removed)

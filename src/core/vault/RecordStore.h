@@ -28,16 +28,18 @@ public:
     const copymerge::Digests& digests() const { return m_digests; }
     const VersionRecord& record() const { return m_record; }
     bool hadRecord() const { return m_hadRecord; }
-    // The digest of the data file's bytes as this machine last read or wrote them (DiskState's).
-    const QByteArray& fileDigest() const { return m_fileDigest; }
+    // Which data file this machine last read or wrote (DiskState's identity).
+    const QByteArray& fileIdentity() const { return m_fileIdentity; }
 
-    void startFrom(copymerge::Version read, const QByteArray& fileDigest);
-    void wrote(VersionRecord::Change change, const QByteArray& fileDigest);
+    void startFrom(copymerge::Version read, const QByteArray& fileIdentity);
+    void wrote(VersionRecord::Change change, const QByteArray& fileIdentity);
+    // The data file was put in place anew with the newest version's entries (a sync engine).
+    void sameEntriesIn(const QByteArray& fileIdentity) { wrote({}, fileIdentity); }
 
 private:
     QByteArray wrappingKey() const;
     void writeStart();
-    void append(const VersionRecord::Change& change, const QByteArray& fileDigest);
+    void append(const VersionRecord::Change& change, const QByteArray& fileIdentity);
 
     QString m_start; // the record's files
     QString m_log;
@@ -46,6 +48,6 @@ private:
     sealedformat::KeyPtr m_sealKey;
     copymerge::Digests m_digests;
     VersionRecord m_record;
-    QByteArray m_fileDigest;
+    QByteArray m_fileIdentity;
     bool m_hadRecord = false;
 };

@@ -56,8 +56,8 @@ public:
     };
     Copy readCopy(const QString& path, const QString& master, const sealedformat::KeyPtr& key);
 
-    // The digest of the bytes as this run last read or wrote them.
-    const QByteArray& knownDigest() const { return m_known.digest; }
+    // The file as this run last read or wrote it, as every process tells it.
+    QByteArray knownIdentity() const { return m_known.identity(); }
 
     // Puts the bytes in place of the file, unless it changed since the last look: then
     // changedMeanwhile is set, the file stays, and the caller looks again.

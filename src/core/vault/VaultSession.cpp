@@ -253,14 +253,12 @@ VaultSession::Saved VaultSession::commit(int row, bool onlyIfChanged)
         }
         // The copies first, against the record as it was; a file read from elsewhere is recorded
         // after them (one read earlier, when nothing is on top of it yet, as the rows).
-        const bool unrecorded = m_record && m_record->fileDigest() != m_disk.knownDigest();
-        std::vector<Entry> file;
-        if (elsewhere)
-            file = changes.file;
-        else if (unrecorded && !hasUnsavedChanges())
-            file = m_store.entries();
-        out.copies = mergeCopiesIntoRows(elsewhere || unrecorded ? &file : nullptr);
-        if (elsewhere || (unrecorded && !file.empty()))
+        const bool identified = m_record && m_record->fileIdentity() == m_disk.knownIdentity();
+        const bool haveFile = elsewhere || (!identified && !hasUnsavedChanges());
+        const std::vector<Entry> file = elsewhere ? changes.file : haveFile ? m_store.entries() : std::vector<Entry>{};
+        const bool unrecorded = !elsewhere && !standsOnRecordedFile(haveFile ? &file : nullptr);
+        out.copies = mergeCopiesIntoRows(haveFile ? &file : nullptr);
+        if (elsewhere || (unrecorded && haveFile))
             noteRead(file);
         if (onlyIfChanged && !elsewhere && !out.copies.changed && !hasUnsavedChanges()) {
             afterWrite(false); // nothing to write: the copies held nothing new

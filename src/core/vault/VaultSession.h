@@ -177,6 +177,8 @@ private:
     void afterWrite(bool written, bool wholeList = false);
     // The file was read from elsewhere: the record starts again from it.
     void noteRead(const std::vector<Entry>& file);
+    // Whether the rows stand on the file the record last knew (or one with its very entries).
+    bool standsOnRecordedFile(const std::vector<Entry>* file);
     // Whether copies beside the file wait to be merged (ones refused before, unchanged, do not).
     bool copiesToLookAt() const;
 

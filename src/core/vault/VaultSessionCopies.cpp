@@ -38,7 +38,19 @@ copymerge::Version VaultSession::versionOf(const std::vector<Entry>& entries) co
 void VaultSession::noteRead(const std::vector<Entry>& file)
 {
     if (m_record)
-        m_record->startFrom(versionOf(file), m_disk.knownDigest());
+        m_record->startFrom(versionOf(file), m_disk.knownIdentity());
+}
+
+bool VaultSession::standsOnRecordedFile(const std::vector<Entry>* file)
+{
+    if (!m_record || m_record->fileIdentity() == m_disk.knownIdentity())
+        return true;
+    // Put in place anew, maybe with the very entries this machine last had (a sync engine).
+    if (file && m_record->hadRecord() && VersionRecord::sameEntries(versionOf(*file), m_record->record().newest())) {
+        m_record->sameEntriesIn(m_disk.knownIdentity());
+        return true;
+    }
+    return false;
 }
 
 void VaultSession::afterWrite(bool written, bool wholeList)
@@ -70,7 +82,7 @@ void VaultSession::afterWrite(bool written, bool wholeList)
             }
         }
     }
-    m_record->wrote(std::move(change), m_disk.knownDigest());
+    m_record->wrote(std::move(change), m_disk.knownIdentity());
 }
 
 QStringList VaultSession::conflictCopies() const
@@ -161,8 +173,9 @@ VaultSession::CopiesMerged VaultSession::mergeConflictCopies(bool save)
             merged.notSaved = saved.reason;
         return merged;
     }
-    const bool unrecorded = m_record && m_record->fileDigest() != m_disk.knownDigest();
-    const std::vector<Entry> file = unrecorded ? m_store.entries() : std::vector<Entry>{};
+    const bool identified = m_record && m_record->fileIdentity() == m_disk.knownIdentity();
+    const std::vector<Entry> file = identified ? std::vector<Entry>{} : m_store.entries();
+    const bool unrecorded = !standsOnRecordedFile(&file);
     CopiesMerged merged = mergeCopiesIntoRows(unrecorded ? &file : nullptr);
     if (unrecorded && merged.copies == 0)
         noteRead(file); // nothing merged on top of it: it is what this machine read
