@@ -1,5 +1,6 @@
 // A data.enc that changes elsewhere while the program runs (a sync tool, another session): changes
 // are merged, shown by themselves, and what cannot be merged is never written over.
+#include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFormat.h"
 #include "support/TestProgram.h"
 #include "windows/editor/EntryEditor.h"
@@ -7,10 +8,12 @@
 #include "windows/main/MainWindow.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -60,6 +63,7 @@ private slots:
     void anotherMasterPasswordIsNeverWrittenOver();
     void twoWritersLoseNothing();
     void conflictCopiesAreMergedByThemselves();
+    void aSlowSealedFileFromElsewhereLeavesTheWindowsAnswering();
 };
 
 void TestSyncedVault::commandsMergeWithAReplacedFile_data()
@@ -229,6 +233,31 @@ void TestSyncedVault::conflictCopiesAreMergedByThemselves()
     QVERIFY(p.fake.messages.boxes[0].text.contains(QDir::toNativeSeparators(foreign)));
     QTest::qWait(2500);
     QCOMPARE(p.fake.messages.boxes.size(), size_t(1));
+}
+
+void TestSyncedVault::aSlowSealedFileFromElsewhereLeavesTheWindowsAnswering()
+{
+    TestProgram p;
+    p.startWithEntries(kStart);
+    // Sealed under another password, asking for a slow key derivation.
+    const sealedformat::KeyPtr key = sealedformat::newKey(QStringLiteral("not ours"), {8, quint64(256) << 20}).value;
+    replaceElsewhere(p, sealedformat::seal(savedVault({kAdded}), *key));
+    bool busyCursor = false;
+    int paintedWhileBusy = 0;
+    QTimer painter;
+    painter.setInterval(10);
+    connect(&painter, &QTimer::timeout, this, [&] {
+        if (QGuiApplication::overrideCursor() && QGuiApplication::overrideCursor()->shape() == Qt::BusyCursor) {
+            busyCursor = true;
+            paintedWhileBusy += p.mainWindow()->grab().isNull() ? 0 : 1;
+        }
+    });
+    painter.start();
+    QTRY_VERIFY_WITH_TIMEOUT(p.status().contains(QLatin1String("it is under another master password")), 60000);
+    QVERIFY(busyCursor);
+    QVERIFY2(paintedWhileBusy > 2, qPrintable(QString::number(paintedWhileBusy)));
+    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(p.listEntries().size(), size_t(3));
 }
 
 QTEST_MAIN(TestSyncedVault)
