@@ -1,13 +1,14 @@
-// Times the program's load, save, sort and entry commands on lists of 1,000 to 1,000,000
-// entries, each against a floor measured in the same run, then prints the ratios.
-// Run it through scripts/bench.sh; "--memory FILE" loads one file and prints its peak memory.
-#include "core/platform/CodePage.h"
+// Times the program's load, save, sort and entry commands on lists of 1,000 to 1,000,000 entries,
+// through the vault session as the program runs them, each against a floor measured in the same
+// run, and prints both with their ratio. Run it through scripts/bench.sh; "--memory FILE" opens
+// one file and prints its peak memory after each step.
+#include "BenchData.h"
 #include "core/vault/EntrySort.h"
 #include "core/vault/EntryStore.h"
 #include "core/vault/LineCipher.h"
 #include "core/vault/SealedFormat.h"
-#include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
+#include "core/vault/VaultSession.h"
 #include "core/vault/VaultStorage.h"
 #include "support/VaultBytes.h"
 
@@ -15,10 +16,11 @@
 
 #include <QCollator>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -26,241 +28,121 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <sodium.h>
 #include <string>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+using namespace benchdata;
 
 namespace {
 
-const QString kMaster = QStringLiteral("correct horse");
 constexpr int kSizes[] = {1000, 10000, 100000, 1000000};
 
-// ---- The program's own routines, as the start-up and every change run them ----
+// ---- The program's own routines ----
 
-void loadList(EntryStore& store, const QString& path)
+QString& recordFolderSetting()
 {
-    vaultfile::Read read = vaultfile::read(path);
-    if (!read.ok)
-        qFatal("cannot read %s", qPrintable(path));
-    store.replaceAll(vaultformat::readLines(std::move(read.value)));
+    static QString folderOfRecords;
+    return folderOfRecords;
 }
 
-void saveList(const EntryStore& store, const QString& path)
+QString recordFolder()
 {
-    if (!vaultstorage::saveAtomically(path, vaultfile::fileFor(kMaster, store)).ok)
-        qFatal("cannot save %s", qPrintable(path));
+    return recordFolderSetting().isEmpty() ? QDir(folder()).filePath(QStringLiteral("records")) : recordFolderSetting();
 }
 
-// A header click on a column: sorting on, by that column, the other way than before.
-void sortBy(EntryStore& store, EntrySort& sort, int column)
+// The session as the program has it once the gate let the master password through: opened,
+// unlocked, and the conflict copies beside it merged.
+std::unique_ptr<VaultSession> openVault(const QString& path)
 {
-    const Qt::SortOrder order = sort.settings().order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    if (sort.change({true, column, order}, store.count()))
-        store.reorder(sort.sortedOrder(store));
+    auto vault = std::make_unique<VaultSession>(path);
+    vault->setRecordFolder(recordFolder());
+    if (!vault->open().ok || vault->unlock(kMaster) != VaultSession::Unlock::Unlocked)
+        qFatal("cannot open %s", qPrintable(path));
+    vault->mergeConflictCopies(true);
+    return vault;
 }
 
-// ---- Test data ----
-
-// Deterministic on every platform, unlike the standard distributions.
-class Random {
-public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return static_cast<int>(next() % static_cast<quint64>(n)); }
-    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
-
-private:
-    quint64 m_state;
-};
-
-const std::array<QChar, 256>& codePageChars()
+void check(const VaultSession::Saved& saved)
 {
-    static const std::array<QChar, 256> chars = [] {
-        std::array<QChar, 256> c{};
-        for (int b = 0; b < 256; ++b)
-            c[b] = codepage::decode(QByteArray(1, static_cast<char>(b))).at(0);
-        return c;
-    }();
-    return chars;
-}
-
-// Mostly letters and digits; one character in twelve from anywhere in the code page but
-// U+008D, which the editor refuses.
-QChar randomChar(Random& rng, const char* common)
-{
-    if (rng.below(12) == 0) {
-        for (;;) {
-            const QChar ch = codePageChars()[rng.below(256)];
-            if (ch.unicode() != 0x8D)
-                return ch;
-        }
-    }
-    const int n = static_cast<int>(std::strlen(common));
-    return QLatin1Char(common[rng.below(n)]);
-}
-
-// Username and password may not hold "|||" nor end with "|": no two bars in a row, none last.
-QString credential(Random& rng, int length)
-{
-    static const char* common = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.-";
-    QString text;
-    text.reserve(length);
-    for (int i = 0; i < length; ++i) {
-        QChar ch = randomChar(rng, common);
-        if (ch == QLatin1Char('|') && (i == length - 1 || text.endsWith(QLatin1Char('|'))))
-            ch = QLatin1Char('x');
-        text.append(ch);
-    }
-    return text;
-}
-
-QString location(Random& rng, int length)
-{
-    static const char* common = "abcdefghijklmnopqrstuvwxyz0123456789-./";
-    QString text = QStringLiteral("https://");
-    while (text.size() < length)
-        text.append(randomChar(rng, common));
-    text.truncate(length);
-    return text;
-}
-
-std::vector<Entry> makeEntries(int count, quint64 seed = 42)
-{
-    Random rng(seed);
-    std::vector<Entry> entries;
-    entries.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        Entry e;
-        e.username = credential(rng, rng.between(8, 30));
-        e.password = credential(rng, rng.between(10, 24));
-        e.location = location(rng, rng.between(15, 60));
-        entries.push_back(std::move(e));
-    }
-    return entries;
-}
-
-// One folder for the run's files, and each size's data file written once.
-QTemporaryDir& workDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-QString sourceName(int count)
-{
-    return workDir().filePath(QStringLiteral("source-%1.enc").arg(count));
-}
-
-const QByteArray& fileBytes(int count)
-{
-    static std::map<int, QByteArray> cache;
-    auto it = cache.find(count);
-    if (it == cache.end()) {
-        it = cache.emplace(count, fullVault(kMaster, makeEntries(count))).first;
-        QFile file(sourceName(count));
-        if (!file.open(QIODevice::WriteOnly) || file.write(it->second) != it->second.size())
-            qFatal("cannot write the test file");
-    }
-    return it->second;
-}
-
-QString sourcePath(int count)
-{
-    fileBytes(count);
-    return sourceName(count);
-}
-
-// A fresh copy of the size's file as data.enc, for cases that save over it.
-QString dataFileOf(int count, const QString& name)
-{
-    const QString path = workDir().filePath(name);
-    QFile::remove(path);
-    if (!QFile::copy(sourcePath(count), path))
-        qFatal("cannot copy the test file");
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return path;
-}
-
-// The key of the sealed files, derived once: its cost is a case of its own.
-const sealedformat::Key& sealKey()
-{
-    static const sealedformat::KeyPtr key = sealedformat::newKey(kMaster).value;
-    return *key;
-}
-
-// The size's file, sealed.
-QString sealedPath(int count)
-{
-    const QString path = workDir().filePath(QStringLiteral("sealed-%1.enc").arg(count));
-    if (!QFile::exists(path)) {
-        const QByteArray sealed = sealedformat::seal(fileBytes(count), sealKey());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(sealed) != sealed.size())
-            qFatal("cannot write the sealed test file");
-    }
-    return path;
-}
-
-// The list as the program has it, filled from the size's file.
-struct LoadedList {
-    explicit LoadedList(int count)
-    {
-        // Before the first click the list reads as descending, so that click sorts ascending.
-        sort.change({false, 0, Qt::DescendingOrder}, 0);
-        loadList(store, sourcePath(count));
-    }
-    EntryStore store;
-    EntrySort sort;
-};
-
-QCollator listCollator()
-{
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    return collator;
+    if (!saved.ok)
+        qFatal("a save failed: %s", qPrintable(saved.reason));
 }
 
 // ---- Floors ----
 
+// Reading the file into fresh memory, as a load does, and touching every byte once.
 void loadFloor(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
         qFatal("cannot read");
-    QByteArray bytes = file.readAll();
-    char* p = bytes.data();
-    const qsizetype n = bytes.size();
-    for (qsizetype i = 0; i < n; ++i)
-        p[i] = static_cast<char>(p[i] ^ 0x80);
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n <= 0)
+            qFatal("cannot read");
+        got += n;
+    }
+    ::close(fd);
+    cipherBytes(bytes.data(), bytes.size());
     benchmark::DoNotOptimize(bytes.data());
     benchmark::ClobberMemory();
 }
 
+// Writing the bytes to a new file, on disk, in the file's place: the least an atomic save does.
 void saveFloor(const QByteArray& bytes)
 {
-    const QByteArray path = QFile::encodeName(workDir().filePath(QStringLiteral("floor.enc")));
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const QString target = QDir(folder()).filePath(QStringLiteral("floor.enc"));
+    const QByteArray temp = QFile::encodeName(target + QStringLiteral(".new"));
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     qsizetype done = 0;
     while (fd >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n <= 0)
             break;
         done += n;
     }
-    if (fd < 0 || done != bytes.size() || ::fsync(fd) != 0 || ::close(fd) != 0)
+    if (fd < 0 || done != bytes.size() || ::fsync(fd) != 0 || ::close(fd) != 0 ||
+        ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         qFatal("cannot write the floor file");
 }
 
-// Each iteration runs the floor, then the case: both meet the disk in the same state, which
-// drifts as other programs use it. The case's time is reported, the floor's as floor_ms;
-// whatever the case does before or after its timed part stays out of both.
+// The encryption key of the sealed files, derived here as the sealed format does.
+const QByteArray& rawSealKey()
+{
+    static const QByteArray key = [] {
+        QByteArray out(64, '\0');
+        const QByteArray password = kMaster.toUtf8();
+        const sealedformat::Params p = sealKey()->params();
+        if (crypto_pwhash(reinterpret_cast<unsigned char*>(out.data()), size_t(out.size()), password.constData(),
+                          size_t(password.size()),
+                          reinterpret_cast<const unsigned char*>(sealKey()->salt().constData()), p.passes,
+                          size_t(p.memoryBytes), crypto_pwhash_ALG_ARGON2ID13) != 0)
+            qFatal("cannot derive the key");
+        return out.left(32);
+    }();
+    return key;
+}
+
+// Decryption alone: libsodium over the sealed bytes, in place, as a sealed load decrypts them.
+void decryptFloor(QByteArray& sealed)
+{
+    auto* data = reinterpret_cast<unsigned char*>(sealed.data());
+    const qsizetype header = sealedformat::kHeaderBytes;
+    unsigned long long length = 0;
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(
+            data + header, &length, nullptr, data + header, size_t(sealed.size() - header), data, size_t(header),
+            data + 58, reinterpret_cast<const unsigned char*>(rawSealKey().constData())) != 0)
+        qFatal("the floor cannot decrypt");
+    benchmark::ClobberMemory();
+}
+
+// Each iteration runs the floor, then the case: both meet the disk and memory in the same state.
+// The case's time is reported, the floor's as floor_ms.
 class Paired {
 public:
     explicit Paired(benchmark::State& state) : m_state(state) {}
@@ -291,99 +173,56 @@ private:
 void Load(benchmark::State& state, int count)
 {
     const QString path = sourcePath(count);
+    openVault(path); // this machine's record knows the file, as on every start but the first
     Paired paired(state);
     for (auto _ : state) {
         paired.floor([&] { loadFloor(path); });
-        auto store = std::make_unique<EntryStore>(); // the program's list exists before the load
-        paired.time([&] { loadList(*store, path); });
+        std::unique_ptr<VaultSession> vault;
+        paired.time([&] { vault = openVault(path); });
     }
 }
 
 void Save(benchmark::State& state, int count)
 {
-    EntryStore store;
-    loadList(store, sourcePath(count));
-    const QString path = dataFileOf(count, QStringLiteral("data.enc"));
-    const QByteArray& bytes = fileBytes(count);
+    const auto vault = openVault(dataFileOf(count, QStringLiteral("data.enc")));
     Paired paired(state);
     for (auto _ : state) {
-        paired.floor([&] { saveFloor(bytes); });
-        paired.time([&] { saveList(store, path); });
+        paired.floor([&] { saveFloor(fileBytes(count)); });
+        paired.time([&] { check(vault->save()); });
     }
-}
-
-// A sealed file opened with its key at hand and read into the list; beside it, the classic load.
-void SealedLoad(benchmark::State& state, int count)
-{
-    const QString classic = sourcePath(count);
-    const QString sealed = sealedPath(count);
-    static const sealedformat::KeyPtr key = [] {
-        const QByteArray file = [] {
-            QFile f(sealedPath(1000));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
-        return sealedformat::keyFor(kMaster, sealedformat::readHeader(file).value).value;
-    }();
-    Paired paired(state);
-    for (auto _ : state) {
-        auto floorStore = std::make_unique<EntryStore>();
-        paired.floor([&] { loadList(*floorStore, classic); });
-        auto store = std::make_unique<EntryStore>();
-        paired.time([&] {
-            ResultWith<QByteArray> bytes = vaultstorage::readAll(sealed);
-            sealedformat::Opened opened = sealedformat::openWithKey(std::move(bytes.value), key);
-            if (opened.status != sealedformat::Status::Opened)
-                qFatal("the sealed file does not open");
-            store->replaceAll(vaultformat::readLines(std::move(opened.classic)));
-        });
-    }
-}
-
-// The whole list sealed with a fresh nonce and saved atomically; beside it, the classic save.
-void SealedSave(benchmark::State& state, int count)
-{
-    EntryStore store;
-    loadList(store, sourcePath(count));
-    const QString classicPath = dataFileOf(count, QStringLiteral("data.enc"));
-    const QString path = dataFileOf(count, QStringLiteral("sealed.enc"));
-    Paired paired(state);
-    for (auto _ : state) {
-        paired.floor([&] { saveList(store, classicPath); });
-        paired.time([&] {
-            if (!vaultstorage::saveAtomically(path, sealedformat::seal(vaultfile::fileFor(kMaster, store), sealKey()))
-                     .ok)
-                qFatal("cannot save the sealed file");
-        });
-    }
-}
-
-// Deriving the key from the master password, as unlocking a sealed file does once.
-void KeyDerivation(benchmark::State& state)
-{
-    for (auto _ : state)
-        benchmark::DoNotOptimize(sealedformat::newKey(kMaster).value);
 }
 
 void Sort(benchmark::State& state, int count, int column)
 {
+    const QString path = sourcePath(count);
+    openVault(path);
     for (auto _ : state) {
-        state.PauseTiming(); // back to file order, unsorted, so the click sorts from scratch
-        LoadedList list(count);
+        state.PauseTiming(); // in file order, unsorted, so the click sorts from scratch
+        auto vault = openVault(path);
         state.ResumeTiming();
-        sortBy(list.store, list.sort, column);
+        vault->sort({true, column, Qt::AscendingOrder});
         state.PauseTiming();
-        benchmark::DoNotOptimize(list.store.idAt(0));
+        benchmark::DoNotOptimize(vault->entries().idAt(0));
+        vault.reset();
         state.ResumeTiming();
     }
 }
 
+QCollator listCollator()
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    return collator;
+}
+
 void SortFloor(benchmark::State& state, int count, int column)
 {
-    LoadedList list(count);
+    const auto vault = openVault(sourcePath(count));
     std::vector<QString> texts;
-    texts.reserve(list.store.count());
-    for (int row = 0; row < list.store.count(); ++row)
-        texts.push_back(list.store.field(row, column).toCaseFolded());
+    texts.reserve(size_t(vault->entries().count()));
+    for (int row = 0; row < vault->entries().count(); ++row)
+        texts.push_back(vault->entries().field(row, column).toCaseFolded());
     const QCollator collator = listCollator();
     for (auto _ : state) {
         state.PauseTiming();
@@ -396,71 +235,140 @@ void SortFloor(benchmark::State& state, int count, int column)
 }
 
 // The commands run on a list sorted by username, as a user who clicked its header has it.
-struct CommandList : LoadedList {
-    explicit CommandList(int count) : LoadedList(count)
-    {
-        sortBy(store, sort, 0);
-        path = dataFileOf(count, QStringLiteral("data.enc"));
-    }
-    QString path;
-};
+std::unique_ptr<VaultSession> commandVault(int count)
+{
+    auto vault = openVault(dataFileOf(count, QStringLiteral("data.enc")));
+    vault->sort({true, 0, Qt::AscendingOrder});
+    check(vault->save());
+    return vault;
+}
 
 void Add(benchmark::State& state, int count)
 {
-    CommandList list(count);
-    EntryStore& store = list.store;
+    const auto vault = commandVault(count);
     const Entry added = makeEntries(1, 7).front();
     Paired paired(state);
     for (auto _ : state) {
         paired.floor([&] { saveFloor(fileBytes(count)); });
-        int row = 0;
-        paired.time([&] {
-            row = list.sort.insertPosition(store, added);
-            store.insert(row, added);
-            saveList(store, list.path);
-        });
-        store.remove(row);
+        VaultSession::Saved saved;
+        paired.time([&] { check(saved = vault->add(added)); });
+        check(vault->remove(saved.row));
     }
 }
 
 void Edit(benchmark::State& state, int count)
 {
-    CommandList list(count);
-    EntryStore& store = list.store;
-    const int row = count / 2;
-    const quint64 id = store.idAt(row);
-    const Entry before = store.at(row);
+    const auto vault = commandVault(count);
+    const quint64 id = vault->entries().idAt(count / 2);
+    const Entry before = vault->entries().at(count / 2);
     Entry after = before;
     after.password = makeEntries(1, 9).front().password;
     bool flip = false;
     Paired paired(state);
     for (auto _ : state) {
         paired.floor([&] { saveFloor(fileBytes(count)); });
-        paired.time([&] {
-            store.setEntry(store.rowOfId(id), (flip = !flip) ? after : before);
-            saveList(store, list.path);
-        });
+        flip = !flip;
+        paired.time([&] { check(vault->replace(id, flip ? before : after, flip ? after : before)); });
     }
 }
 
 void Delete(benchmark::State& state, int count)
 {
-    CommandList list(count);
-    EntryStore& store = list.store;
+    const auto vault = commandVault(count);
     Paired paired(state);
     for (auto _ : state) {
         paired.floor([&] { saveFloor(fileBytes(count)); });
-        const quint64 id = store.idAt(count / 2); // the selected row
-        Entry entry;
-        paired.time([&] {
-            const int row = store.rowOfId(id);
-            entry = store.at(row);
-            store.remove(row);
-            saveList(store, list.path);
-        });
-        const int back = list.sort.insertPosition(store, entry);
-        store.insert(back, entry);
+        const Entry entry = vault->entries().at(count / 2); // the selected row
+        paired.time([&] { check(vault->remove(count / 2)); });
+        check(vault->add(entry));
     }
+}
+
+// A sealed file opened with its key at hand and read into the list; beside it, decryption alone
+// and the classic load.
+void SealedLoad(benchmark::State& state, int count)
+{
+    const QString classic = sourcePath(count);
+    const QString sealed = sealedPath(count);
+    openVault(classic);
+    const QByteArray sealedBytes = [&] {
+        QFile f(sealed);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    Paired paired(state);
+    for (auto _ : state) {
+        QByteArray work = sealedBytes;
+        work.detach();
+        paired.floor([&] { decryptFloor(work); });
+        std::unique_ptr<VaultSession> floorVault;
+        paired.floor([&] { floorVault = openVault(classic); });
+        floorVault.reset();
+        auto store = std::make_unique<EntryStore>();
+        paired.time([&] {
+            ResultWith<QByteArray> bytes = vaultstorage::readAll(sealed);
+            sealedformat::Opened opened = sealedformat::openWithKey(std::move(bytes.value), sealKey());
+            if (opened.status != sealedformat::Status::Opened)
+                qFatal("the sealed file does not open");
+            store->replaceAll(vaultformat::readLines(std::move(opened.classic)));
+        });
+    }
+}
+
+// A save of a sealed vault: the whole list sealed with a fresh nonce; beside it, a classic save.
+void SealedSave(benchmark::State& state, int count)
+{
+    const auto classic = openVault(dataFileOf(count, QStringLiteral("data.enc")));
+    const auto sealed = openVault(dataFileOf(count, QStringLiteral("sealed.enc")));
+    check(sealed->setSealed(true));
+    Paired paired(state);
+    for (auto _ : state) {
+        paired.floor([&] { check(classic->save()); });
+        paired.time([&] { check(sealed->save()); });
+    }
+}
+
+// Deriving the key from the master password, as unlocking a sealed file does once.
+void KeyDerivation(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sealedformat::newKey(kMaster).value);
+}
+
+// A conflict copy another machine's sync left beside the file, with twenty entries of its own
+// changed and added, merged into the list; beside it, loading both files.
+void MergeCopy(benchmark::State& state, int count)
+{
+    const QString path = dataFileOf(count, QStringLiteral("merged.enc"));
+    openVault(path);
+    std::vector<Entry> copy = makeEntries(count);
+    for (int i = 0; i < 10; ++i)
+        copy[size_t(i) * (copy.size() / 10)].password = QStringLiteral("changed %1").arg(i);
+    const std::vector<Entry> added = makeEntries(10, 11);
+    copy.insert(copy.end(), added.begin(), added.end());
+    const QString copyPath =
+        QDir(folder()).filePath(QStringLiteral("merged.sync-conflict-20261211-101010-BENCHAA.enc"));
+    QFile out(copyPath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(fullVault(kMaster, copy)) < 0)
+        qFatal("cannot write the copy");
+    out.close();
+    Paired paired(state);
+    for (auto _ : state) {
+        paired.floor([&] {
+            loadFloor(path);
+            loadFloor(copyPath);
+        });
+        state.PauseTiming();
+        auto vault = std::make_unique<VaultSession>(path);
+        vault->setRecordFolder(recordFolder());
+        if (!vault->open().ok || vault->unlock(kMaster) != VaultSession::Unlock::Unlocked)
+            qFatal("cannot open");
+        state.ResumeTiming();
+        paired.time([&] {
+            if (vault->mergeConflictCopies(false).copies != 1)
+                qFatal("the copy was not merged");
+        });
+    }
+    QFile::remove(copyPath);
 }
 
 void Cipher(benchmark::State& state, int count)
@@ -473,7 +381,7 @@ void Cipher(benchmark::State& state, int count)
     state.SetBytesProcessed(state.iterations() * bytes.size());
 }
 
-// ---- Memory of one load ----
+// ---- Memory ----
 
 long rssKiB(const char* field)
 {
@@ -487,19 +395,20 @@ long rssKiB(const char* field)
     return -1;
 }
 
-// Loads the file into the list, then sorts and saves it, printing the peak after each.
+// Opens the file, sorts by its longest column, saves, adds an entry: the peak after each.
 int memoryRun(const QString& path)
 {
-    EntryStore store;
-    EntrySort sort;
     const long start = rssKiB("VmRSS:");
-    loadList(store, path);
+    const auto vault = openVault(path);
     const long loaded = rssKiB("VmHWM:");
-    sortBy(store, sort, 2);
+    vault->sort({true, 2, Qt::AscendingOrder});
     const long sorted = rssKiB("VmHWM:");
-    saveList(store, path);
+    check(vault->save());
     const long saved = rssKiB("VmHWM:");
-    std::printf("%ld %ld %ld %ld %lld\n", start, loaded, sorted, saved, static_cast<long long>(QFileInfo(path).size()));
+    check(vault->add(makeEntries(1, 5).front()));
+    const long command = rssKiB("VmHWM:");
+    std::printf("%ld %ld %ld %ld %ld %lld\n", start, loaded, sorted, saved, command,
+                static_cast<long long>(QFileInfo(path).size()));
     return 0;
 }
 
@@ -570,6 +479,8 @@ void registerCases()
         add("cipher", [count](benchmark::State& s) { Cipher(s, count); });
         addPaired("sealed_load", [count](benchmark::State& s) { SealedLoad(s, count); });
         addPaired("sealed_save", [count](benchmark::State& s) { SealedSave(s, count); });
+        if (count == 100000)
+            addPaired("merge_copy", [count](benchmark::State& s) { MergeCopy(s, count); });
     }
     benchmark::RegisterBenchmark("key_derivation", KeyDerivation)
         ->Unit(benchmark::kMillisecond)
@@ -582,7 +493,7 @@ void printSummary(const std::map<std::string, double>& times)
     struct Row {
         const char* label;
         std::string what;
-        std::string floor;
+        std::string floor; // "#": the floor run beside the case; empty: none
     };
     const Row rows[] = {
         {"load", "load", "#"},
@@ -593,22 +504,20 @@ void printSummary(const std::map<std::string, double>& times)
         {"add + save", "add", "#"},
         {"edit + save", "edit", "#"},
         {"delete + save", "delete", "#"},
-        {"cipher (no floor)", "cipher", ""},
-        {"sealed load (to classic load)", "sealed_load", "#"},
+        {"sealed load", "sealed_load", "#"},
         {"sealed save (to classic save)", "sealed_save", "#"},
+        {"merge a conflict copy (to loading both)", "merge_copy", "#"},
+        {"cipher (no floor)", "cipher", ""},
     };
-    std::printf("\nTime in ms and ratio to the floor (load: read + invert top bits; save: write + fsync;\n"
-                "sort: std::sort of the column's texts with the list's collator; commands: the save floor).\n"
-                "Sorts and commands are the entry store's own work, without a list view.\n\n");
-    std::printf("| case | %s |\n|---|", "1,000 | 10,000 | 100,000 | 1,000,000");
-    for (size_t i = 0; i < std::size(kSizes); ++i)
-        std::printf("---|");
-    std::printf("\n");
+    std::printf("\nEach cell: the case's time / its floor's time (ratio). Floors: load, reading the file into fresh\n"
+                "memory and touching every byte; save and the commands, writing the file's bytes to a new file,\n"
+                "fsync and rename; sort, std::sort of the column's texts with the list's collator; sealed load,\n"
+                "decryption alone (libsodium, same bytes) plus the classic load; merge, loading both files.\n\n");
+    std::printf("| case | 1,000 | 10,000 | 100,000 | 1,000,000 |\n|---|---|---|---|---|\n");
     for (const Row& row : rows) {
         std::printf("| %s |", row.label);
         for (int count : kSizes) {
             const auto t = times.find(caseName(row.what, count));
-            // "#": the floor run beside the case in each iteration
             const std::string floor =
                 row.floor == "#" ? caseName(row.what, count) + "#floor" : caseName(row.floor, count);
             const auto f = row.floor.empty() ? times.end() : times.find(floor);
@@ -617,7 +526,7 @@ void printSummary(const std::map<std::string, double>& times)
             else if (f == times.end() || f->second <= 0)
                 std::printf(" %.3g ms |", t->second);
             else
-                std::printf(" %.3g ms (%.2f×) |", t->second, t->second / f->second);
+                std::printf(" %.3g / %.3g ms (%.2f×) |", t->second, f->second, t->second / f->second);
         }
         std::printf("\n");
     }
@@ -627,22 +536,26 @@ void printMemory(const QString& self)
 {
     const int count = kSizes[std::size(kSizes) - 1];
     const QString path = dataFileOf(count, QStringLiteral("memory.enc"));
-    QProcess child;
-    child.start(self, {QStringLiteral("--memory"), path});
-    if (!child.waitForFinished(-1) || child.exitCode() != 0) {
-        std::printf("\nmemory run failed\n");
-        return;
+    // The first opening on a machine records the file; the measured one is any later start.
+    for (const bool measure : {false, true}) {
+        QProcess child;
+        child.start(self, {QStringLiteral("--memory"), path, QStringLiteral("--records"), recordFolder()});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            std::printf("\nmemory run failed\n");
+            return;
+        }
+        if (!measure)
+            continue;
+        const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
+        if (f.size() != 6)
+            return;
+        const double mib = 1024.0;
+        const double start = f[0].toLong() / mib, file = f[5].toLongLong() / (mib * mib);
+        const auto ratio = [&](int i) { return (f[i].toLong() / mib - start) / file; };
+        std::printf("\nMemory, %d entries, file %.1f MiB, start-up %.1f MiB; peak above start-up, to the file: "
+                    "after load %.2f ×, after sort %.2f ×, after save %.2f ×, after an add %.2f ×\n",
+                    count, file, start, ratio(1), ratio(2), ratio(3), ratio(4));
     }
-    const QList<QByteArray> f = child.readAllStandardOutput().trimmed().split(' ');
-    if (f.size() != 5)
-        return;
-    const double mib = 1024.0;
-    const double start = f[0].toLong() / mib, loaded = f[1].toLong() / mib, sorted = f[2].toLong() / mib,
-                 saved = f[3].toLong() / mib, file = f[4].toLongLong() / (mib * mib);
-    std::printf("\nMemory, %d entries, file %.1f MiB: start-up %.1f MiB; peak after load %.1f MiB "
-                "(%.2f × file above start-up), after sort %.1f MiB (%.2f ×), after save %.1f MiB (%.2f ×)\n",
-                count, file, start, loaded, (loaded - start) / file, sorted, (sorted - start) / file, saved,
-                (saved - start) / file);
 }
 
 } // namespace
@@ -652,8 +565,10 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // Collation follows the user's locale; a common one, so the sort keys are real ones.
     QLocale::setDefault(QLocale(qEnvironmentVariable("KEYHAVEN_BENCH_LOCALE", QStringLiteral("en_US"))));
-    if (argc == 3 && qstrcmp(argv[1], "--memory") == 0)
+    if (argc == 5 && qstrcmp(argv[1], "--memory") == 0) {
+        recordFolderSetting() = QString::fromLocal8Bit(argv[4]);
         return memoryRun(QString::fromLocal8Bit(argv[2]));
+    }
 
     benchmark::Initialize(&argc, argv);
     registerCases();

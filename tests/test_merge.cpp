@@ -8,6 +8,7 @@
 #include "support/LetteredEntries.h"
 #include "support/VaultBytes.h"
 
+#include <QCryptographicHash>
 #include <QTest>
 #include <algorithm>
 
@@ -27,12 +28,16 @@ std::vector<vaultmerge::Change> changesFor(const QString& command)
     return {Change::sortBy({true, 0, Qt::DescendingOrder})};
 }
 
-// Digests by text: the merge needs them keyed only to keep them from strangers.
+// Digests of the text: the merge needs them keyed only to keep them from strangers.
+copymerge::Digest textDigest(const QString& text)
+{
+    return copymerge::Digest::of(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5));
+}
 const copymerge::Digests kDigests = {
     [](const Entry& e) {
-        return (e.username + QLatin1Char('|') + e.password + QLatin1Char('|') + e.location).toUtf8();
+        return textDigest(e.username + QLatin1Char('|') + e.password + QLatin1Char('|') + e.location);
     },
-    [](const Entry& e) { return (e.username + QLatin1Char('|') + e.location).toUtf8(); }};
+    [](const Entry& e) { return textDigest(e.username + QLatin1Char('|') + e.location); }};
 
 copymerge::Version version(const QString& letters)
 {

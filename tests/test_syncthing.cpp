@@ -133,6 +133,19 @@ bool settled(const QString& a, const QString& b, const std::vector<Entry>& expec
            readFile(a + QStringLiteral("/data.enc")) == readFile(b + QStringLiteral("/data.enc"));
 }
 
+// Until both machines stay settled through a sync and the programs' next look at their folders:
+// a write on one side may still bring a conflict copy a moment later.
+
+void waitUntilSettled(SyncthingPair& pair, const QString& a, const QString& b, const std::vector<Entry>& expected)
+{
+    int quiet = 0;
+    for (int round = 0; round < 30 && quiet < 2; ++round) {
+        QVERIFY(pair.waitInSync());
+        QTest::qWait(2500);
+        quiet = settled(a, b, expected) ? quiet + 1 : 0;
+    }
+}
+
 Entry entry(const char* name, const char* password = nullptr)
 {
     const QString n = QLatin1String(name);
@@ -186,10 +199,7 @@ void TestSyncthing::bothProgramsOpen()
     QVERIFY(desktop.ctx->vault.add(entry("yul")).ok);
     QVERIFY(pair.resume());
     const std::vector<Entry> all = {entry("ann"), entry("bob"), entry("cid"), entry("xan"), entry("yul")};
-    for (int round = 0; round < 20 && !settled(a, b, all); ++round) {
-        QVERIFY(pair.waitInSync());
-        QTest::qWait(1000); // the programs look at their folders
-    }
+    waitUntilSettled(pair, a, b, all);
     QVERIFY2(settled(a, b, all), qPrintable(describe(a) + QStringLiteral(" // ") + describe(b)));
     QCOMPARE(byUsername(laptop.listEntries()), all);
     QCOMPARE(byUsername(desktop.listEntries()), all);
@@ -249,11 +259,10 @@ void TestSyncthing::closedProgramsAndTheCommandLine()
     TestProgram desktop(b);
     QVERIFY(desktop.program->claimVault());
     desktop.startAndUnlock();
-    for (int round = 0; round < 20 && !settled(a, b, all); ++round) {
-        QVERIFY(pair.waitInSync());
-        QTest::qWait(1000);
-    }
-    QVERIFY2(settled(a, b, all), qPrintable(describe(a) + QStringLiteral(" // ") + describe(b)));
+    waitUntilSettled(pair, a, b, all);
+    QVERIFY2(settled(a, b, all),
+             qPrintable(describe(a) + QStringLiteral(" // ") + describe(b) + QStringLiteral(" // ") + laptop.status() +
+                        QStringLiteral(" // ") + desktop.status()));
     QCOMPARE(byUsername(laptop.listEntries()), all);
     QCOMPARE(byUsername(desktop.listEntries()), all);
     QCOMPARE(sealedformat::isSealed(readFile(a + QStringLiteral("/data.enc"))), sealed);

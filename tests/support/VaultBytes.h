@@ -6,11 +6,13 @@
 // The bytes a save writes for these entries under this master password.
 inline QByteArray fullVault(const QString& master, const std::vector<Entry>& entries)
 {
-    qsizetype size = 0;
-    for (const Entry& e : entries)
-        size += vaultformat::lineBytes(e);
-    vaultformat::FileWriter writer(master, size);
+    QByteArray out;
+    vaultformat::FileWriter writer(master, [&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
     for (const Entry& e : entries)
         writer.add(e);
-    return writer.finish();
+    writer.finish();
+    return out;
 }

@@ -2,18 +2,37 @@
 
 #include <QHash>
 #include <QSet>
+#include <QtEndian>
 #include <algorithm>
 
 namespace copymerge {
 
+Digest Digest::of(QByteArrayView sixteenBytes)
+{
+    Digest d;
+    if (sixteenBytes.size() >= 16) {
+        d.high = qFromLittleEndian<quint64>(sixteenBytes.data());
+        d.low = qFromLittleEndian<quint64>(sixteenBytes.data() + 8);
+    }
+    return d;
+}
+
+QByteArray Digest::bytes() const
+{
+    QByteArray out(16, Qt::Uninitialized);
+    qToLittleEndian(high, out.data());
+    qToLittleEndian(low, out.data() + 8);
+    return out;
+}
+
 namespace {
 
-using Counts = QHash<QByteArray, int>;
+using Counts = QHash<Digest, int>;
 
-Counts countsOf(const std::vector<QByteArray>& digests)
+Counts countsOf(const std::vector<Digest>& digests)
 {
     Counts counts;
-    for (const QByteArray& d : digests)
+    for (const Digest& d : digests)
         ++counts[d];
     return counts;
 }
@@ -57,7 +76,7 @@ Merged merge(const std::optional<Version>& base, const std::vector<Entry>& file,
     const Counts fileCounts = countsOf(fileVersion.entries);
     const Counts copyCounts = countsOf(copyVersion.entries);
     const Counts baseCounts = base ? countsOf(base->entries) : Counts();
-    const auto keep = [&](const QByteArray& d) {
+    const auto keep = [&](const Digest& d) {
         const std::optional<int> b = base ? std::optional<int>(baseCounts.value(d)) : std::nullopt;
         return kept(b, fileCounts.value(d), copyCounts.value(d));
     };
@@ -65,7 +84,7 @@ Merged merge(const std::optional<Version>& base, const std::vector<Entry>& file,
     Merged out;
     Counts placed;
     for (size_t i = 0; i < file.size(); ++i) {
-        const QByteArray& d = fileVersion.entries[i];
+        const Digest& d = fileVersion.entries[i];
         if (placed.value(d) < keep(d)) {
             out.entries.push_back(file[i]);
             ++placed[d];
@@ -73,7 +92,7 @@ Merged merge(const std::optional<Version>& base, const std::vector<Entry>& file,
     }
     const bool inOrder = sortedPlace && !out.entries.empty() && sortedPlace(out.entries, out.entries.front()) >= 0;
     for (size_t i = 0; i < copy.size(); ++i) {
-        const QByteArray& d = copyVersion.entries[i];
+        const Digest& d = copyVersion.entries[i];
         if (placed.value(d) >= keep(d))
             continue;
         ++placed[d];
@@ -88,14 +107,14 @@ Merged merge(const std::optional<Version>& base, const std::vector<Entry>& file,
     // Versions that need a look: a credential of the base that both sides took away, where one
     // side or both put a version of their own.
     if (base) {
-        QSet<QByteArray> goneOnBoth;
+        QSet<Digest> goneOnBoth;
         for (size_t i = 0; i < base->entries.size(); ++i) {
-            const QByteArray& d = base->entries[i];
+            const Digest& d = base->entries[i];
             if (fileCounts.value(d) < baseCounts.value(d) && copyCounts.value(d) < baseCounts.value(d))
                 goneOnBoth.insert(base->credentials[i]);
         }
         const auto newOn = [&](const Version& side, const Counts& counts) {
-            QHash<QByteArray, QSet<QByteArray>> byCredential;
+            QHash<Digest, QSet<Digest>> byCredential;
             for (size_t i = 0; i < side.entries.size(); ++i)
                 if (counts.value(side.entries[i]) > baseCounts.value(side.entries[i]))
                     byCredential[side.credentials[i]].insert(side.entries[i]);
@@ -103,8 +122,8 @@ Merged merge(const std::optional<Version>& base, const std::vector<Entry>& file,
         };
         const auto fileNew = newOn(fileVersion, fileCounts);
         const auto copyNew = newOn(copyVersion, copyCounts);
-        for (const QByteArray& credential : goneOnBoth) {
-            QSet<QByteArray> versions = fileNew.value(credential);
+        for (const Digest& credential : goneOnBoth) {
+            QSet<Digest> versions = fileNew.value(credential);
             versions.unite(copyNew.value(credential));
             const bool oneSideOnly = fileNew.value(credential).isEmpty() || copyNew.value(credential).isEmpty();
             // The same change on both sides is no conflict.

@@ -16,16 +16,33 @@
 // every entry of both is kept.
 namespace copymerge {
 
+// A digest of 16 bytes, held in two numbers: a million of them cost 16 MB.
+struct Digest {
+    quint64 high = 0;
+    quint64 low = 0;
+    static Digest of(QByteArrayView sixteenBytes);
+    QByteArray bytes() const;
+    friend bool operator==(const Digest&, const Digest&) = default;
+    friend bool operator<(const Digest& a, const Digest& b)
+    {
+        return a.high != b.high ? a.high < b.high : a.low < b.low;
+    }
+};
+inline size_t qHash(const Digest& d, size_t seed = 0)
+{
+    return size_t(d.high ^ (d.low * 0x9E3779B97F4A7C15ull)) ^ seed;
+}
+
 // The keyed digest of a whole entry, and of what says which credential it is (username and
 // location), so that two versions of one credential are told apart from two credentials.
 struct Digests {
-    std::function<QByteArray(const Entry&)> entry;
-    std::function<QByteArray(const Entry&)> credential;
+    std::function<Digest(const Entry&)> entry;
+    std::function<Digest(const Entry&)> credential;
 };
 
 struct Version {
-    std::vector<QByteArray> entries;     // the entries' digests, one each, in any order
-    std::vector<QByteArray> credentials; // the credential digest of each, in the same order
+    std::vector<Digest> entries;     // the entries' digests, one each, in any order
+    std::vector<Digest> credentials; // the credential digest of each, in the same order
 };
 
 // The version of a list of entries, as a record keeps it.

@@ -31,10 +31,53 @@ QByteArray DiskState::identity() const
            QByteArray::number(modifiedNs);
 }
 
-QByteArray DiskState::digestOf(QByteArrayView bytes)
+bool DiskState::timesToTheNanosecond() const
 {
-    QByteArray print;
-    for (const size_t seed : {size_t(0x6b68), size_t(0x7661756c74)})
-        print += QByteArray::number(quint64(qHashBits(bytes.data(), size_t(bytes.size()), seed)), 16) + ':';
-    return print + QByteArray::number(bytes.size());
+    return modifiedNs % 1'000'000'000 != 0 || changedNs % 1'000'000'000 != 0;
+}
+
+namespace {
+
+quint64 mix(quint64 hash, quint64 piece, qint64 size)
+{
+    return (hash ^ piece ^ (quint64(size) << 1)) * 0x9E3779B97F4A7C15ull;
+}
+
+quint64 hashOf(QByteArrayView piece)
+{
+    return quint64(qHashBits(piece.data(), size_t(piece.size()), 0x6b68)) ^
+           (quint64(qHashBits(piece.data(), size_t(piece.size()), 0x7661756c74)) << 1);
+}
+
+} // namespace
+
+void ContentDigest::add(QByteArrayView piece)
+{
+    if (piece.isEmpty())
+        return;
+    m_pieces.push_back(piece.size());
+    m_hash = mix(m_hash, hashOf(piece), piece.size());
+    m_size += piece.size();
+    m_known = true;
+}
+
+ContentDigest ContentDigest::of(QByteArrayView whole)
+{
+    ContentDigest d;
+    d.add(whole);
+    d.m_known = true;
+    return d;
+}
+
+bool ContentDigest::matches(QByteArrayView whole) const
+{
+    if (!m_known || whole.size() != m_size)
+        return false;
+    quint64 hash = 0;
+    qint64 at = 0;
+    for (const qint64 size : m_pieces) {
+        hash = mix(hash, hashOf(whole.sliced(at, size)), size);
+        at += size;
+    }
+    return hash == m_hash;
 }

@@ -1,6 +1,25 @@
 #pragma once
 #include <QByteArray>
 #include <QString>
+#include <vector>
+
+// What a file's bytes were, to tell this run's own file from any other: a fast hash of each piece
+// they were written in, so that it is made as they are written, without a copy of them all. It is
+// seeded anew in every process: for comparing within one run only.
+class ContentDigest {
+public:
+    void add(QByteArrayView piece);
+    static ContentDigest of(QByteArrayView whole);
+    // Whether these bytes, cut where the pieces were, hash alike.
+    bool matches(QByteArrayView whole) const;
+    bool known() const { return m_known; }
+
+private:
+    std::vector<qint64> m_pieces;
+    quint64 m_hash = 0;
+    qint64 m_size = 0;
+    bool m_known = false;
+};
 
 // What a file on disk is, as far as a look at it tells. A file replaced by a rename is another
 // file (device and inode); one written in place has another size or times, to the nanosecond
@@ -15,7 +34,7 @@ struct DiskState {
     qint64 size = -1;
     qint64 modifiedNs = 0;
     qint64 changedNs = 0;
-    QByteArray digest; // of the bytes, when they were read or written
+    ContentDigest digest; // of the bytes, when they were read or written
 
     bool sameFileAs(const DiskState& other) const
     {
@@ -25,9 +44,9 @@ struct DiskState {
 
     // Which file this is, the same in every process: a file replaced or written anew has another.
     QByteArray identity() const;
+    // Whether its times show nanoseconds, so that a write within the same moment as the last one
+    // still shows in them (file systems that keep whole seconds do not).
+    bool timesToTheNanosecond() const;
 
     static DiskState of(const QString& path);
-    // Tells this run's own file from any other; fast enough to run over the file at every save.
-    // Seeded anew in every process: for comparing within one run only.
-    static QByteArray digestOf(QByteArrayView bytes);
 };

@@ -24,7 +24,7 @@ ResultWith<sealedformat::KeyPtr> deriveAway(const QString& password, const seale
     try {
         worker = std::thread([&] {
             derived = sealedformat::keyFor(password, header);
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
         });
     } catch (const std::system_error&) {
         return sealedformat::keyFor(password, header); // no thread to be had: here, then

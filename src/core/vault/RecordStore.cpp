@@ -13,12 +13,14 @@
 
 namespace {
 
-constexpr char kMagic[] = "KHVR\x01\n";
+constexpr char kMagic[] = "KHVR\x02\n";
 constexpr qsizetype kMagicBytes = 6;
 constexpr qsizetype kDigestBytes = 16;
 constexpr qsizetype kKeyBytes = crypto_secretbox_KEYBYTES;
 constexpr qsizetype kMacBytes = 32;
+constexpr qsizetype kHeadBytes = 4096;                  // more than the head ever takes
 constexpr qsizetype kMostRecordBytes = qint64(1) << 30; // a record this large is no record of ours
+constexpr size_t kDigestsAPiece = 65536;                // digests written at a time
 
 void appendNumber(QByteArray& out, quint64 value, int bytes)
 {
@@ -51,6 +53,7 @@ public:
     }
     bool bad() const { return m_bad; }
     bool done() const { return m_at == m_bytes.size(); }
+    qsizetype at() const { return m_at; }
 
 private:
     QByteArrayView m_bytes;
@@ -74,27 +77,37 @@ void appendText(QByteArray& out, const QString& text)
     out += utf8;
 }
 
-void appendVersion(QByteArray& out, const copymerge::Version& v)
+copymerge::Digest digestOf(const QByteArray& bytes, const QByteArray& key)
 {
-    appendNumber(out, v.entries.size(), 4);
-    for (size_t i = 0; i < v.entries.size(); ++i)
-        out += v.entries[i] + v.credentials[i];
+    return copymerge::Digest::of(keyedHash(bytes, key, kDigestBytes));
+}
+
+void appendDigests(QByteArray& out, const copymerge::Version& v, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i)
+        out += v.entries[i].bytes() + v.credentials[i].bytes();
 }
 
 bool readVersion(Reader& in, copymerge::Version& v)
 {
     const quint64 n = in.number(4);
     for (quint64 i = 0; i < n && !in.bad(); ++i) {
-        v.entries.push_back(in.take(kDigestBytes).toByteArray());
-        v.credentials.push_back(in.take(kDigestBytes).toByteArray());
+        v.entries.push_back(copymerge::Digest::of(in.take(kDigestBytes)));
+        v.credentials.push_back(copymerge::Digest::of(in.take(kDigestBytes)));
     }
     return !in.bad();
 }
 
-QByteArray readSmallFile(const QString& path)
+QByteArray readFile(const QString& path, qint64 most)
 {
-    const ResultWith<QByteArray> read = vaultstorage::readAll(path, kMostRecordBytes);
+    const ResultWith<QByteArray> read = vaultstorage::readAll(path, most);
     return read.ok ? read.value : QByteArray();
+}
+
+QByteArray readHead(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(kHeadBytes) : QByteArray();
 }
 
 } // namespace
@@ -107,7 +120,7 @@ QString RecordStore::defaultFolder()
     return state + QStringLiteral("/keyhaven/versions");
 }
 
-RecordStore::RecordStore(QString folder, const QString& vaultPath)
+RecordStore::RecordStore(const QString& folder, const QString& vaultPath)
 {
     // One record for each data file, whatever path reaches it.
     const QFileInfo info(vaultPath);
@@ -121,20 +134,20 @@ RecordStore::RecordStore(QString folder, const QString& vaultPath)
         appendText(bytes, e.username);
         appendText(bytes, e.password);
         appendText(bytes, e.location);
-        return keyedHash(bytes, m_key, kDigestBytes);
+        return digestOf(bytes, m_key);
     };
     m_digests.credential = [this](const Entry& e) {
         QByteArray bytes("c");
         appendText(bytes, e.username);
         appendText(bytes, e.location);
-        return keyedHash(bytes, m_key, kDigestBytes);
+        return digestOf(bytes, m_key);
     };
 }
 
-QByteArray RecordStore::wrappingKey() const
+QByteArray RecordStore::wrappingKey(const sealedformat::KeyPtr& sealKey) const
 {
-    if (m_sealKey)
-        return sealedformat::subkey(*m_sealKey, "khrecord");
+    if (sealKey)
+        return sealedformat::subkey(*sealKey, "khrecord");
     // A classic vault holds its master password readable anyway.
     QByteArray out(kKeyBytes, '\0');
     const QByteArray secret = QByteArrayLiteral("keyhaven version record\n") + m_master.toUtf8();
@@ -148,16 +161,18 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
     m_master = master;
     m_sealKey = key;
     m_record = VersionRecord();
+    m_logged.clear();
     m_hadRecord = false;
+    m_startRead = true;
     m_fileIdentity.clear();
     m_key = QByteArray(kKeyBytes, '\0');
     if (sodium_init() < 0)
         return;
     randombytes_buf(m_key.data(), size_t(m_key.size()));
 
-    const QByteArray bytes = readSmallFile(m_start);
-    Reader in(bytes);
-    if (bytes.size() < kMagicBytes + kMacBytes || in.take(kMagicBytes) != QByteArrayView(kMagic, kMagicBytes))
+    const QByteArray head = readHead(m_start);
+    Reader in(head);
+    if (in.take(kMagicBytes) != QByteArrayView(kMagic, kMagicBytes))
         return;
     const quint8 scheme = quint8(in.number(1));
     sealedformat::KeyPtr wrapper;
@@ -181,34 +196,23 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
     }
     const QByteArrayView nonce = in.take(crypto_secretbox_NONCEBYTES);
     const QByteArrayView box = in.take(kKeyBytes + crypto_secretbox_MACBYTES);
+    const QByteArray identity = in.take(qsizetype(in.number(2))).toByteArray();
     if (in.bad())
         return;
     QByteArray recordKey(kKeyBytes, '\0');
-    {
-        const sealedformat::KeyPtr was = m_sealKey;
-        m_sealKey = wrapper;
-        const QByteArray unwrap = wrappingKey();
-        m_sealKey = was;
-        if (crypto_secretbox_open_easy(reinterpret_cast<unsigned char*>(recordKey.data()),
-                                       reinterpret_cast<const unsigned char*>(box.data()), size_t(box.size()),
-                                       reinterpret_cast<const unsigned char*>(nonce.data()),
-                                       reinterpret_cast<const unsigned char*>(unwrap.constData())) != 0)
-            return; // another master password's
-    }
-    const QByteArrayView signedPart = QByteArrayView(bytes).first(bytes.size() - kMacBytes);
-    if (keyedHash(signedPart, recordKey, kMacBytes) != QByteArrayView(bytes).last(kMacBytes))
-        return;
-    const quint64 digestSize = in.number(2);
-    m_fileIdentity = in.take(qsizetype(digestSize)).toByteArray();
-    copymerge::Version start;
-    if (!readVersion(in, start) || in.take(kMacBytes).size() != kMacBytes || !in.done())
-        return;
+    const QByteArray unwrap = wrappingKey(wrapper);
+    if (crypto_secretbox_open_easy(reinterpret_cast<unsigned char*>(recordKey.data()),
+                                   reinterpret_cast<const unsigned char*>(box.data()), size_t(box.size()),
+                                   reinterpret_cast<const unsigned char*>(nonce.data()),
+                                   reinterpret_cast<const unsigned char*>(unwrap.constData())) != 0)
+        return; // another master password's
     m_key = recordKey;
-    m_record.startFrom(std::move(start));
+    m_fileIdentity = identity;
     m_hadRecord = true;
+    m_startRead = false;
 
     // The versions written since, as far as they are whole.
-    const QByteArray log = readSmallFile(m_log);
+    const QByteArray log = readFile(m_log, kMostRecordBytes);
     Reader changes(log);
     while (!changes.done()) {
         const quint64 size = changes.number(4);
@@ -217,36 +221,75 @@ void RecordStore::load(const QString& master, const sealedformat::KeyPtr& key, K
         if (changes.bad() || keyedHash(payload, m_key, kMacBytes) != mac)
             break;
         Reader p(payload);
-        QByteArray digest = p.take(qsizetype(p.number(2))).toByteArray();
+        QByteArray fileIdentity = p.take(qsizetype(p.number(2))).toByteArray();
         VersionRecord::Change change;
-        bool whole = readVersion(p, change.added);
+        const bool whole = readVersion(p, change.added);
         const quint64 removed = p.number(4);
         for (quint64 i = 0; i < removed && whole && !p.bad(); ++i)
-            change.removed.push_back(p.take(kDigestBytes).toByteArray());
+            change.removed.push_back(copymerge::Digest::of(p.take(kDigestBytes)));
         if (!whole || p.bad() || !p.done())
             break;
-        m_record.wrote(std::move(change));
-        m_fileIdentity = std::move(digest);
+        m_logged.push_back(std::move(change));
+        m_fileIdentity = std::move(fileIdentity);
     }
     // Kept under what the vault is now.
-    if (wrapper != key || (scheme == 1) != bool(key))
-        writeStart();
+    if (wrapper != key)
+        rewrap(master, key);
+}
+
+const VersionRecord& RecordStore::record()
+{
+    if (!m_startRead)
+        readStart();
+    return m_record;
+}
+
+void RecordStore::readStart()
+{
+    m_startRead = true;
+    const QByteArray bytes = readFile(m_start, kMostRecordBytes);
+    const auto forget = [this] {
+        // Damaged, or changed by someone without the key: no record.
+        m_record = VersionRecord();
+        m_logged.clear();
+        m_hadRecord = false;
+    };
+    if (bytes.size() < kMacBytes || keyedHash(QByteArrayView(bytes).first(bytes.size() - kMacBytes), m_key,
+                                              kMacBytes) != QByteArrayView(bytes).last(kMacBytes))
+        return forget();
+    Reader in(QByteArrayView(bytes).first(bytes.size() - kMacBytes));
+    in.take(kMagicBytes);
+    if (in.number(1) == 1)
+        in.take(crypto_pwhash_SALTBYTES + 16);
+    in.take(crypto_secretbox_NONCEBYTES + kKeyBytes + crypto_secretbox_MACBYTES);
+    in.take(qsizetype(in.number(2)));
+    copymerge::Version start;
+    if (!readVersion(in, start) || !in.done())
+        return forget();
+    m_record.startFrom(std::move(start));
+    for (VersionRecord::Change& change : m_logged)
+        m_record.wrote(std::move(change));
+    m_logged.clear();
 }
 
 void RecordStore::rewrap(const QString& master, const sealedformat::KeyPtr& key)
 {
     m_master = master;
     m_sealKey = key;
-    if (m_hadRecord || !m_record.empty())
+    if (!m_hadRecord)
+        return;
+    record();
+    if (m_hadRecord)
         writeStart();
 }
 
 void RecordStore::startFrom(copymerge::Version read, const QByteArray& fileIdentity)
 {
     m_record.startFrom(std::move(read));
+    m_logged.clear();
+    m_startRead = true;
     m_fileIdentity = fileIdentity;
     m_hadRecord = true;
-    ::unlink(QFile::encodeName(m_log).constData());
     writeStart();
 }
 
@@ -256,7 +299,10 @@ void RecordStore::wrote(VersionRecord::Change change, const QByteArray& fileIden
     if (!m_hadRecord)
         return; // no start to build on: the next reading starts one
     append(change, fileIdentity);
-    m_record.wrote(std::move(change));
+    if (m_startRead)
+        m_record.wrote(std::move(change));
+    else
+        m_logged.push_back(std::move(change));
 }
 
 void RecordStore::writeStart()
@@ -265,28 +311,48 @@ void RecordStore::writeStart()
     if (!QDir().mkpath(folder))
         return;
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QByteArray out(kMagic, kMagicBytes);
-    out += char(m_sealKey ? 1 : 0);
+    QByteArray head(kMagic, kMagicBytes);
+    head += char(m_sealKey ? 1 : 0);
     if (m_sealKey) {
-        out += m_sealKey->salt();
-        appendNumber(out, m_sealKey->params().passes, 8);
-        appendNumber(out, m_sealKey->params().memoryBytes, 8);
+        head += m_sealKey->salt();
+        appendNumber(head, m_sealKey->params().passes, 8);
+        appendNumber(head, m_sealKey->params().memoryBytes, 8);
     }
     QByteArray nonce(crypto_secretbox_NONCEBYTES, '\0');
     randombytes_buf(nonce.data(), size_t(nonce.size()));
     QByteArray box(kKeyBytes + crypto_secretbox_MACBYTES, '\0');
-    QByteArray wrap = wrappingKey();
+    QByteArray wrap = wrappingKey(m_sealKey);
     crypto_secretbox_easy(reinterpret_cast<unsigned char*>(box.data()),
                           reinterpret_cast<const unsigned char*>(m_key.constData()), size_t(m_key.size()),
                           reinterpret_cast<const unsigned char*>(nonce.constData()),
                           reinterpret_cast<const unsigned char*>(wrap.constData()));
     sodium_memzero(wrap.data(), size_t(wrap.size()));
-    out += nonce + box;
-    appendNumber(out, quint64(m_fileIdentity.size()), 2);
-    out += m_fileIdentity;
-    appendVersion(out, m_record.start());
-    out += keyedHash(out, m_key, kMacBytes);
-    vaultstorage::replaceWithNewFile(m_start, out, 0600);
+    head += nonce + box;
+    appendNumber(head, quint64(m_fileIdentity.size()), 2);
+    head += m_fileIdentity;
+    const copymerge::Version& start = m_record.start();
+    appendNumber(head, start.entries.size(), 4);
+    // Written in pieces, the keyed hash over all of them made as they go.
+    crypto_generichash_state mac;
+    crypto_generichash_init(&mac, reinterpret_cast<const unsigned char*>(m_key.constData()), size_t(m_key.size()),
+                            size_t(kMacBytes));
+    vaultstorage::saveAtomically(m_start, [&](const vaultstorage::Sink& sink) {
+        const auto piece = [&](const QByteArray& bytes) {
+            crypto_generichash_update(&mac, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                                      size_t(bytes.size()));
+            return sink(bytes);
+        };
+        bool ok = piece(head);
+        for (size_t from = 0; ok && from < start.entries.size(); from += kDigestsAPiece) {
+            QByteArray digests;
+            appendDigests(digests, start, from, std::min(start.entries.size(), from + kDigestsAPiece));
+            ok = piece(digests);
+        }
+        QByteArray tag(kMacBytes, '\0');
+        crypto_generichash_final(&mac, reinterpret_cast<unsigned char*>(tag.data()), size_t(tag.size()));
+        return ok && sink(tag);
+    });
+    QFile::setPermissions(m_start, QFile::ReadOwner | QFile::WriteOwner);
     // The versions written since the start go with it.
     ::unlink(QFile::encodeName(m_log).constData());
     for (const VersionRecord::Change& change : m_record.written())
@@ -298,10 +364,11 @@ void RecordStore::append(const VersionRecord::Change& change, const QByteArray& 
     QByteArray payload;
     appendNumber(payload, quint64(fileIdentity.size()), 2);
     payload += fileIdentity;
-    appendVersion(payload, change.added);
+    appendNumber(payload, change.added.entries.size(), 4);
+    appendDigests(payload, change.added, 0, change.added.entries.size());
     appendNumber(payload, change.removed.size(), 4);
-    for (const QByteArray& d : change.removed)
-        payload += d;
+    for (const copymerge::Digest& d : change.removed)
+        payload += d.bytes();
     QByteArray record;
     appendNumber(record, quint64(payload.size()), 4);
     record += payload + keyedHash(payload, m_key, kMacBytes);

@@ -66,7 +66,7 @@ vaultfile::Read VaultDisk::open()
     if (read.ok) {
         if (!state.exists)
             state = DiskState::of(m_path); // created just now
-        state.digest = DiskState::digestOf(read.value);
+        state.digest = ContentDigest::of(read.value);
         m_known = state;
     }
     return read;
@@ -85,6 +85,11 @@ VaultDisk::Changes VaultDisk::mergeChangesMadeElsewhere(const QString& master, c
     }
     if (!m_looked.exists)
         return out; // a file that is gone is put back by the next save
+    // Untouched since this run read or wrote it, to the nanosecond: nothing to read.
+    if (m_looked.sameFileAs(m_known) && m_known.timesToTheNanosecond() && m_known.digest.known()) {
+        m_looked.digest = m_known.digest;
+        return out;
+    }
     if (!m_refusedReason.isEmpty() && m_looked.sameFileAs(m_refused)) {
         // Looked at already: nothing is read or derived again for the same file.
         out.kind = Changes::Kind::Refused;
@@ -94,11 +99,13 @@ VaultDisk::Changes VaultDisk::mergeChangesMadeElsewhere(const QString& master, c
     // Read whole: a look at its size and times alone can be fooled by a file replaced within
     // the clock's last tick.
     ResultWith<QByteArray> disk = vaultstorage::readAll(m_path);
-    m_looked.digest = disk.ok ? DiskState::digestOf(disk.value) : QByteArray();
-    if (disk.ok && m_looked.digest == m_known.digest) {
+    if (disk.ok && m_known.digest.matches(disk.value)) {
+        m_looked.digest = m_known.digest;
         m_known = m_looked;
         return out;
     }
+    if (disk.ok)
+        m_looked.digest = ContentDigest::of(disk.value);
     Classic classic = classicOf(std::move(disk), master, key, m_keys, m_busy);
     const Result can = classic.otherPassword ? Result::failure(QStringLiteral("it is under another master password"))
                                              : vaultmerge::mergeable(classic.read, classic.bytes, master);
@@ -134,24 +141,38 @@ VaultDisk::Copy VaultDisk::readCopy(const QString& path, const QString& master, 
     return copy;
 }
 
-Result VaultDisk::write(const QByteArray& bytes, bool* changedMeanwhile)
+Result VaultDisk::write(const vaultstorage::Producer& produce, bool* changedMeanwhile)
 {
     *changedMeanwhile = false;
     const DiskState expected = m_looked;
-    const Result written = vaultstorage::saveAtomically(m_path, bytes, [&] {
-        *changedMeanwhile = !DiskState::of(m_path).sameFileAs(expected);
-        return *changedMeanwhile ? Result::failure(QStringLiteral("the file changed while it was being saved"))
-                                 : Result{};
-    });
+    ContentDigest digest;
+    Result written = vaultstorage::saveAtomically(
+        m_path,
+        [&](const vaultstorage::Sink& sink) {
+            return produce([&](QByteArrayView piece) {
+                digest.add(piece);
+                return sink(piece);
+            });
+        },
+        [&] {
+            *changedMeanwhile = !DiskState::of(m_path).sameFileAs(expected);
+            return *changedMeanwhile ? Result::failure(QStringLiteral("the file changed while it was being saved"))
+                                     : Result{};
+        });
     if (written.ok)
-        wrote(bytes);
+        wrote(digest);
     return written;
 }
 
 void VaultDisk::wrote(const QByteArray& bytes)
 {
+    wrote(ContentDigest::of(bytes));
+}
+
+void VaultDisk::wrote(const ContentDigest& digest)
+{
     m_known = DiskState::of(m_path);
-    m_known.digest = DiskState::digestOf(bytes);
+    m_known.digest = digest;
     emit replaced();
 }
 
@@ -162,7 +183,7 @@ QString VaultDisk::writeConflictFile(const QByteArray& bytes) const
     // Owner-only, and never wider than the vault was when this run last read or wrote it.
     const mode_t mode = m_known.mode != 0 ? (m_known.mode & 0600) | 0400 : 0600;
     for (int n = 1; n <= kConflictNames; ++n) {
-        const QString name = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        QString name = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
         if (vaultstorage::writeNewFile(name, bytes, mode).ok)
             return name;
         if (QFileInfo(name).exists() || QFileInfo(name).isSymLink())

@@ -6,6 +6,7 @@
 #include "core/vault/SealedFormat.h"
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultMerge.h"
+#include "core/vault/VaultStorage.h"
 
 #include <QObject>
 #include <QTimer>
@@ -61,7 +62,8 @@ public:
 
     // Puts the bytes in place of the file, unless it changed since the last look: then
     // changedMeanwhile is set, the file stays, and the caller looks again.
-    Result write(const QByteArray& bytes, bool* changedMeanwhile);
+    // The bytes are made as they are written (produce hands them to the sink in pieces).
+    Result write(const vaultstorage::Producer& produce, bool* changedMeanwhile);
     // The bytes went to the file by other means (a new file): this run knows them.
     void wrote(const QByteArray& bytes);
 
@@ -97,6 +99,8 @@ signals:
     void working(bool busy);
 
 private:
+    void wrote(const ContentDigest& digest);
+
     QString m_path;
     DiskState m_known;       // the file as this run last read or wrote it
     DiskState m_looked;      // the file as the last look found it

@@ -21,11 +21,22 @@ Read read(const QString& path)
     return read;
 }
 
-QByteArray fileFor(const QString& master, const EntryStore& store)
+bool write(const QString& master, const EntryStore& store, const vaultformat::FileWriter::Sink& sink)
 {
-    vaultformat::FileWriter writer(master, store.fileSize());
+    vaultformat::FileWriter writer(master, sink);
     store.writeTo(writer);
     return writer.finish();
+}
+
+QByteArray fileFor(const QString& master, const EntryStore& store)
+{
+    QByteArray out;
+    out.reserve(master.size() + store.fileSize() + 2 * vaultformat::kLineEndBytes);
+    write(master, store, [&out](QByteArrayView piece) {
+        out.append(piece);
+        return true;
+    });
+    return out;
 }
 
 } // namespace vaultfile

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/platform/Result.h"
+#include "core/vault/VaultFormat.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +18,10 @@ struct Read : ResultWith<QByteArray> {
 };
 Read read(const QString& path);
 
-// The whole file for the rows under the master password, in the rows' order.
+// The whole file for the rows under the master password, in the rows' order, handed to the sink
+// in pieces; whether it took them all.
+bool write(const QString& master, const EntryStore& store, const vaultformat::FileWriter::Sink& sink);
+// The same in one buffer.
 QByteArray fileFor(const QString& master, const EntryStore& store);
 
 } // namespace vaultfile

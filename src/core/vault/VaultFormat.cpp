@@ -334,20 +334,30 @@ QByteArray passwordOnly(const QString& master)
     return out;
 }
 
-FileWriter::FileWriter(const QString& master, qsizetype entryBytes)
+FileWriter::FileWriter(const QString& master, Sink sink) : m_sink(std::move(sink))
 {
-    m_out = passwordOnly(master);
-    m_used = m_out.size();
-    m_out.resize(m_used + entryBytes + kLineEndBytes);
+    m_buffer.resize(kGatherBytes);
+    const QByteArray first = passwordOnly(master);
+    std::copy(first.begin(), first.end(), room(first.size()));
 }
 
 char* FileWriter::room(qsizetype bytes)
 {
-    if (m_used + bytes > m_out.size())
-        m_out.resize(std::max(m_out.size() * 2, m_used + bytes));
-    char* at = m_out.data() + m_used;
+    if (m_used + bytes > m_buffer.size()) {
+        flush();
+        if (bytes > m_buffer.size())
+            m_buffer.resize(bytes); // a line of megabytes, from a damaged file
+    }
+    char* at = m_buffer.data() + m_used;
     m_used += bytes;
     return at;
+}
+
+void FileWriter::flush()
+{
+    if (m_used > 0 && m_ok)
+        m_ok = m_sink(QByteArrayView(m_buffer.constData(), m_used));
+    m_used = 0;
 }
 
 int separatorsFor(QByteArrayView username, QByteArrayView password, QByteArrayView location)
@@ -394,18 +404,28 @@ void FileWriter::add(QByteArrayView username, QByteArrayView password, QByteArra
 
 void FileWriter::addLines(QByteArrayView lines)
 {
+    if (lines.size() >= kWrittenWhereTheyLie) {
+        // A long run goes as it lies in memory: no copy of it.
+        flush();
+        if (m_ok)
+            m_ok = m_sink(lines);
+        char* to = room(kLineEndBytes);
+        *to++ = kCR;
+        *to = kLF;
+        return;
+    }
     char* to = std::copy(lines.begin(), lines.end(), room(lines.size() + kLineEndBytes));
     *to++ = kCR;
     *to = kLF;
 }
 
-QByteArray FileWriter::finish()
+bool FileWriter::finish()
 {
     char* to = room(kLineEndBytes);
     *to++ = kCR;
     *to = kLF;
-    m_out.truncate(m_used);
-    return std::move(m_out);
+    flush();
+    return m_ok;
 }
 
 } // namespace vaultformat

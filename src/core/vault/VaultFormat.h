@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The bytes of data.enc: CR LF lines, each scrambled by the line cipher.
@@ -97,22 +98,31 @@ QByteArray passwordOnly(const QString& master); // E(master) CR LF
 // damaged line whose last field ends in a bar, so that it reads back as it was read.
 int separatorsFor(QByteArrayView username, QByteArrayView password, QByteArrayView location);
 
-// Builds a full file entry by entry, in one buffer.
+// Writes a full file entry by entry, in pieces handed to a sink: lines are gathered in a buffer of
+// its own, reused and never the file's size, and long runs of lines go as they lie in memory.
 class FileWriter {
 public:
-    // entryBytes: about the size of all entry lines, line ends included, so the buffer is
-    // allocated once.
-    FileWriter(const QString& master, qsizetype entryBytes);
+    // Takes the next piece of the file; false when it could not be written.
+    using Sink = std::function<bool(QByteArrayView piece)>;
+
+    FileWriter(const QString& master, Sink sink);
     void add(const Entry& entry);
     void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // enciphered
     void addLines(QByteArrayView lines); // as the file has them, without the last line's end
-    QByteArray finish();
+    // The last line end, and whatever is gathered: whether the sink took every piece.
+    bool finish();
+
+    static constexpr qsizetype kGatherBytes = qsizetype(1) << 20;
+    static constexpr qsizetype kWrittenWhereTheyLie = qsizetype(64) << 10;
 
 private:
     char* room(qsizetype bytes);
+    void flush();
 
-    QByteArray m_out; // sized ahead; m_used bytes of it are written
+    Sink m_sink;
+    QByteArray m_buffer; // m_used bytes of it gathered
     qsizetype m_used = 0;
+    bool m_ok = true;
 };
 
 } // namespace vaultformat

@@ -119,7 +119,7 @@ VaultSession::Created VaultSession::createPassword(const QString& password)
     loadRecord();
     if (created.ok) {
         m_disk.wrote(file);
-        noteRead(m_store.entries()); // the first version this machine knows
+        noteRead(versionOfRows()); // the first version this machine knows
     }
     return created;
 }
@@ -204,6 +204,14 @@ QByteArray VaultSession::bytesToWrite() const
     return m_key ? sealedformat::seal(std::move(classic), *m_key) : classic;
 }
 
+bool VaultSession::writeFile(const vaultstorage::Sink& sink) const
+{
+    // A sealed file is sealed whole; a classic one goes in pieces, never held whole a second time.
+    if (m_key)
+        return sink(bytesToWrite());
+    return vaultfile::write(m_master, m_store, sink);
+}
+
 bool VaultSession::hasUnsavedChanges() const
 {
     return std::any_of(m_pending.begin(), m_pending.end(),
@@ -253,19 +261,23 @@ VaultSession::Saved VaultSession::commit(int row, bool onlyIfChanged)
         }
         // The copies first, against the record as it was; a file read from elsewhere is recorded
         // after them (one read earlier, when nothing is on top of it yet, as the rows).
-        const bool identified = m_record && m_record->fileIdentity() == m_disk.knownIdentity();
-        const bool haveFile = elsewhere || (!identified && !hasUnsavedChanges());
-        const std::vector<Entry> file = elsewhere ? changes.file : haveFile ? m_store.entries() : std::vector<Entry>{};
-        const bool unrecorded = !elsewhere && !standsOnRecordedFile(haveFile ? &file : nullptr);
-        out.copies = mergeCopiesIntoRows(haveFile ? &file : nullptr);
-        if (elsewhere || (unrecorded && haveFile))
-            noteRead(file);
+        const bool identified = !m_record || m_record->fileIdentity() == m_disk.knownIdentity();
+        std::optional<copymerge::Version> file;
+        if (elsewhere)
+            file = versionOf(changes.file);
+        else if (!identified && !hasUnsavedChanges())
+            file = versionOfRows(); // the rows are the file as read
+        const bool unrecorded = !elsewhere && !standsOnRecordedFile(file ? &*file : nullptr);
+        out.copies = mergeCopiesIntoRows(file ? &*file : nullptr);
+        if (file && (elsewhere || unrecorded))
+            noteRead(*file);
         if (onlyIfChanged && !elsewhere && !out.copies.changed && !hasUnsavedChanges()) {
             afterWrite(false); // nothing to write: the copies held nothing new
             return out;
         }
         bool changedMeanwhile = false;
-        const Result written = m_disk.write(bytesToWrite(), &changedMeanwhile);
+        const Result written =
+            m_disk.write([this](const vaultstorage::Sink& sink) { return writeFile(sink); }, &changedMeanwhile);
         if (changedMeanwhile)
             continue; // the next try reads it again
         if (!written.ok) {
@@ -307,7 +319,7 @@ void VaultSession::reloadIfChanged()
     const bool reread = changes.kind == VaultDisk::Changes::Kind::Merged;
     if (!copiesWaiting) {
         if (reread) {
-            noteRead(changes.file);
+            noteRead(versionOf(changes.file));
             emit reloaded(m_store.count());
         }
         return;

@@ -159,6 +159,8 @@ private:
     void resetRows(const std::vector<Entry>& entries);
     // The file as this run writes it: the classic bytes, sealed when the vault is.
     QByteArray bytesToWrite() const;
+    // The same, handed to the sink in pieces.
+    bool writeFile(const vaultstorage::Sink& sink) const;
     // Reads the file when it changed elsewhere and puts this run's changes on top of it: the
     // rows become the merge. Used by every save and by the watch.
     VaultDisk::Changes takeChangesMadeElsewhere();
@@ -169,16 +171,17 @@ private:
     void loadRecord();
     const copymerge::Digests& digests() const;
     copymerge::Version versionOf(const std::vector<Entry>& entries) const;
+    copymerge::Version versionOfRows() const;
     // Merges every copy not refused before into the rows; file: the data file's entries (null: the
     // rows, which stand on it).
-    CopiesMerged mergeCopiesIntoRows(const std::vector<Entry>* file);
+    CopiesMerged mergeCopiesIntoRows(const copymerge::Version* file);
     // After a save (written: the rows went to the file): the merged copies go, and the record
     // learns the version written (wholeList: from the whole list, else from this run's changes).
     void afterWrite(bool written, bool wholeList = false);
     // The file was read from elsewhere: the record starts again from it.
-    void noteRead(const std::vector<Entry>& file);
+    void noteRead(const copymerge::Version& file);
     // Whether the rows stand on the file the record last knew (or one with its very entries).
-    bool standsOnRecordedFile(const std::vector<Entry>* file);
+    bool standsOnRecordedFile(const copymerge::Version* file);
     // Whether copies beside the file wait to be merged (ones refused before, unchanged, do not).
     bool copiesToLookAt() const;
 

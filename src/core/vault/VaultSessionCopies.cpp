@@ -20,7 +20,8 @@ const copymerge::Digests& VaultSession::digests() const
     // Without a record (none is kept) the merge still tells entries apart, by their text's hash.
     static const copymerge::Digests byText = [] {
         const auto hash = [](const QStringList& fields) {
-            return QCryptographicHash::hash(fields.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256);
+            return copymerge::Digest::of(
+                QCryptographicHash::hash(fields.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256));
         };
         copymerge::Digests d;
         d.entry = [hash](const Entry& e) { return hash({e.username, e.password, e.location}); };
@@ -35,18 +36,33 @@ copymerge::Version VaultSession::versionOf(const std::vector<Entry>& entries) co
     return copymerge::versionOf(entries, digests());
 }
 
-void VaultSession::noteRead(const std::vector<Entry>& file)
+copymerge::Version VaultSession::versionOfRows() const
 {
-    if (m_record)
-        m_record->startFrom(versionOf(file), m_disk.knownIdentity());
+    // Row by row: the list is never copied whole.
+    const copymerge::Digests& d = digests();
+    copymerge::Version v;
+    v.entries.reserve(size_t(m_store.count()));
+    v.credentials.reserve(size_t(m_store.count()));
+    for (int row = 0; row < m_store.count(); ++row) {
+        const Entry e = m_store.at(row);
+        v.entries.push_back(d.entry(e));
+        v.credentials.push_back(d.credential(e));
+    }
+    return v;
 }
 
-bool VaultSession::standsOnRecordedFile(const std::vector<Entry>* file)
+void VaultSession::noteRead(const copymerge::Version& file)
+{
+    if (m_record)
+        m_record->startFrom(file, m_disk.knownIdentity());
+}
+
+bool VaultSession::standsOnRecordedFile(const copymerge::Version* file)
 {
     if (!m_record || m_record->fileIdentity() == m_disk.knownIdentity())
         return true;
     // Put in place anew, maybe with the very entries this machine last had (a sync engine).
-    if (file && m_record->hadRecord() && VersionRecord::sameEntries(versionOf(*file), m_record->record().newest())) {
+    if (file && m_record->hadRecord() && VersionRecord::sameEntries(*file, m_record->record().newest())) {
         m_record->sameEntriesIn(m_disk.knownIdentity());
         return true;
     }
@@ -62,7 +78,7 @@ void VaultSession::afterWrite(bool written, bool wholeList)
         return;
     VersionRecord::Change change;
     if (wholeList) {
-        change = VersionRecord::difference(m_record->record().newest(), versionOf(m_store.entries()));
+        change = VersionRecord::difference(m_record->record().newest(), versionOfRows());
     } else {
         // This run's changes, as they were made: cheap however long the list.
         const copymerge::Digests& d = m_record->digests();
@@ -98,16 +114,14 @@ bool VaultSession::copiesToLookAt() const
     });
 }
 
-VaultSession::CopiesMerged VaultSession::mergeCopiesIntoRows(const std::vector<Entry>* file)
+VaultSession::CopiesMerged VaultSession::mergeCopiesIntoRows(const copymerge::Version* file)
 {
     CopiesMerged out;
     const QStringList copies = conflictCopies();
     if (copies.isEmpty() || !unlocked())
         return out;
-    std::vector<Entry> rows = file ? *file : m_store.entries();
-    const copymerge::Version fileVersion = versionOf(file ? *file : rows);
-    if (file)
-        rows = m_store.entries();
+    std::vector<Entry> rows = m_store.entries();
+    const copymerge::Version fileVersion = file ? *file : versionOf(rows);
     // A list in order keeps its order: the copy's new entries go to their sorted places.
     std::optional<SortSettings> order;
     const copymerge::SortedPlace sortedPlace = [&](const std::vector<Entry>& entries, const Entry& entry) {
@@ -173,11 +187,12 @@ VaultSession::CopiesMerged VaultSession::mergeConflictCopies(bool save)
             merged.notSaved = saved.reason;
         return merged;
     }
-    const bool identified = m_record && m_record->fileIdentity() == m_disk.knownIdentity();
-    const std::vector<Entry> file = identified ? std::vector<Entry>{} : m_store.entries();
-    const bool unrecorded = !standsOnRecordedFile(&file);
-    CopiesMerged merged = mergeCopiesIntoRows(unrecorded ? &file : nullptr);
+    const bool identified = !m_record || m_record->fileIdentity() == m_disk.knownIdentity();
+    const std::optional<copymerge::Version> file =
+        identified ? std::nullopt : std::optional<copymerge::Version>(versionOfRows());
+    const bool unrecorded = !standsOnRecordedFile(file ? &*file : nullptr);
+    CopiesMerged merged = mergeCopiesIntoRows(file ? &*file : nullptr);
     if (unrecorded && merged.copies == 0)
-        noteRead(file); // nothing merged on top of it: it is what this machine read
+        noteRead(*file); // nothing merged on top of it: it is what this machine read
     return merged;
 }

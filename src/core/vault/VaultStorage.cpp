@@ -28,7 +28,7 @@ Result failure(const QString& reason)
 
 // Writes all the bytes, going on after short writes; a write that stops says why. The file is
 // unbuffered, so each failure here is the system's own, with its own words.
-Result writeAll(QSaveFile& file, const QByteArray& bytes)
+Result writeAll(QSaveFile& file, QByteArrayView bytes)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
@@ -200,6 +200,12 @@ Result replaceWithNewFile(const QString& path, const QByteArray& bytes, mode_t m
 
 Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace)
 {
+    return saveAtomically(
+        path, [&bytes](const Sink& sink) { return sink(bytes); }, beforeReplace);
+}
+
+Result saveAtomically(const QString& path, const Producer& produce, const std::function<Result()>& beforeReplace)
+{
     const QFileInfo info(path);
     if (info.isDir())
         return failure(QStringLiteral("A folder has the name of the data file."));
@@ -213,10 +219,14 @@ Result saveAtomically(const QString& path, const QByteArray& bytes, const std::f
         file.setPermissions(kOwnerOnly);
     // Unbuffered: a buffered file writes its last bytes in commit(), which does not report a
     // failure to put them on disk, and a cut-off file would replace the whole one.
-    Result written = writeAll(file, bytes);
-    if (!written.ok) {
+    Result written;
+    const bool whole = produce([&](QByteArrayView piece) {
+        written = writeAll(file, piece);
+        return written.ok;
+    });
+    if (!whole || !written.ok) {
         file.cancelWriting();
-        return written;
+        return written.ok ? failure(QStringLiteral("The file could not be made.")) : written;
     }
     if (beforeReplace) {
         // On disk first, so that what is asked is as close to the replacement as it can be.

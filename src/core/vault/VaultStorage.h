@@ -40,5 +40,10 @@ Result replaceWithNewFile(const QString& path, const QByteArray& bytes, mode_t m
 // beforeReplace, when given, is asked last, just before the new file takes the old one's place:
 // when it fails, the old file stays and its reason is returned.
 Result saveAtomically(const QString& path, const QByteArray& bytes, const std::function<Result()>& beforeReplace = {});
+// The same with the bytes made as they are written: produce hands them to the sink in pieces (which
+// says whether it could write each) and says whether all went.
+using Sink = std::function<bool(QByteArrayView piece)>;
+using Producer = std::function<bool(const Sink& sink)>;
+Result saveAtomically(const QString& path, const Producer& produce, const std::function<Result()>& beforeReplace = {});
 
 } // namespace vaultstorage

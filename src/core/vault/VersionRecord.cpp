@@ -9,7 +9,7 @@ using Version = copymerge::Version;
 
 Version applied(Version v, const VersionRecord::Change& change)
 {
-    for (const QByteArray& gone : change.removed) {
+    for (const copymerge::Digest& gone : change.removed) {
         const auto at = std::find(v.entries.begin(), v.entries.end(), gone);
         if (at == v.entries.end())
             continue;
@@ -54,8 +54,8 @@ bool VersionRecord::sameEntries(const Version& a, const Version& b)
 {
     if (a.entries.size() != b.entries.size())
         return false;
-    std::vector<QByteArray> x = a.entries;
-    std::vector<QByteArray> y = b.entries;
+    std::vector<copymerge::Digest> x = a.entries;
+    std::vector<copymerge::Digest> y = b.entries;
     std::sort(x.begin(), x.end());
     std::sort(y.begin(), y.end());
     return x == y;
@@ -85,8 +85,8 @@ std::optional<Version> VersionRecord::baseFor(const Version& file, const Version
 
 VersionRecord::Change VersionRecord::difference(const Version& from, const Version& to)
 {
-    QHash<QByteArray, int> left;
-    for (const QByteArray& d : from.entries)
+    QHash<copymerge::Digest, int> left;
+    for (const copymerge::Digest& d : from.entries)
         ++left[d];
     Change change;
     for (size_t i = 0; i < to.entries.size(); ++i) {

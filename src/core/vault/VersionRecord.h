@@ -11,8 +11,8 @@ class VersionRecord {
 public:
     using Version = copymerge::Version;
     struct Change {
-        Version added;                   // entries the save added, with their credentials
-        std::vector<QByteArray> removed; // entries it took away
+        Version added;                          // entries the save added, with their credentials
+        std::vector<copymerge::Digest> removed; // entries it took away
     };
 
     bool empty() const { return m_start.entries.empty() && m_written.empty() && !m_known; }
