@@ -7,6 +7,7 @@ an X display, for Keyhaven's splash and for a minimal Qt window, each started ma
 Run it on an X display (scripts/startup.sh starts Xvfb); each Keyhaven start runs in a fresh
 folder of its own, so that no file of a real vault is touched.
 """
+import glob
 import os
 import select
 import shutil
@@ -19,11 +20,9 @@ import time
 from Xlib import X, display
 
 
-def time_to_map(command, env):
-    d = display.Display()
-    root = d.screen().root
-    root.change_attributes(event_mask=X.SubstructureNotifyMask)
-    d.sync()
+def time_to_map(d, command, env):
+    while d.pending_events() > 0:
+        d.next_event()
     start = time.monotonic()
     process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     mapped = None
@@ -39,7 +38,6 @@ def time_to_map(command, env):
     finally:
         process.kill()
         process.wait()
-        d.close()
     if mapped is None:
         raise SystemExit("no window was mapped: " + " ".join(command))
     return mapped
@@ -51,16 +49,23 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="xcb")
     env.pop("QTWEBENGINE_CHROMIUM_FLAGS", None)
     times = {"minimal": [], "keyhaven": []}
+    # One connection for every start: the server is not left without clients between them.
+    d = display.Display()
+    d.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
+    d.sync()
     with tempfile.TemporaryDirectory() as work:
         for run in range(runs + 1):
-            times["minimal"].append(time_to_map([minimal], env))
+            times["minimal"].append(time_to_map(d, [minimal], env))
             folder = os.path.join(work, "run%d" % run)
             os.makedirs(folder)
             program = os.path.join(folder, "keyhaven")
             shutil.copy(keyhaven, program)
+            # The libraries it brings, beside it as installed.
+            for library in glob.glob(os.path.join(os.path.dirname(keyhaven), "libkeyhaven_*.so")):
+                shutil.copy(library, folder)
             run_env = dict(env, HOME=folder, XDG_CONFIG_HOME=os.path.join(folder, "config"),
                            XDG_STATE_HOME=os.path.join(folder, "state"))
-            times["keyhaven"].append(time_to_map([program], run_env))
+            times["keyhaven"].append(time_to_map(d, [program], run_env))
     # The first start of each warms the disk cache: left out.
     minimal_s = statistics.median(times["minimal"][1:])
     keyhaven_s = statistics.median(times["keyhaven"][1:])

@@ -54,7 +54,7 @@ sleep 1
 # The sample program folder: the program, its help, a data file, a local page for the browser.
 program="$work/program"
 mkdir -p "$program"
-cp "$root/build/keyhaven" "$program/"
+cp "$root/build/keyhaven" "$root"/build/libkeyhaven_*.so "$program/"
 cp "$root"/resources/beside/* "$program/"
 cat >"$work/page.html" <<'EOF'
 <!doctype html><html><head><title>A local page</title></head>

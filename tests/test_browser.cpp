@@ -7,6 +7,7 @@
 #include "windows/browser/BrowserWindow.h"
 #include "windows/browser/StatusPanel.h"
 #include "windows/main/MainWindow.h"
+#include "windows/platform/BrowserLibrary.h"
 #include "windows/platform/Topmost.h"
 #include "windows/skin/SkinLabel.h"
 
@@ -56,7 +57,7 @@ void startWithPages(TestProgram& p)
 BrowserWindow* openBrowser(TestProgram& p)
 {
     QTest::mouseClick(p.mainWindow()->findChild<QPushButton*>(QStringLiteral("cmdWebsite")), Qt::LeftButton);
-    return p.program->windows.browser;
+    return qobject_cast<BrowserWindow*>(p.program->windows.browser.data());
 }
 
 QWebEngineView* viewOf(const BrowserWindow* browser)
@@ -204,6 +205,7 @@ private slots:
     void layout_data();
     void layout();
     void engineStartsWithTheBrowserOnly();
+    void missingBrowserLibraryIsReported();
     void startAddressesAndBringToFront();
     void navigation();
     void refusedAddressReportedInStatus();
@@ -262,6 +264,22 @@ void TestBrowser::engineStartsWithTheBrowserOnly()
     BrowserWindow* browser = openBrowser(p);
     QVERIFY(waitLoaded(browser));
     QVERIFY(engineProcessRunning());
+}
+
+void TestBrowser::missingBrowserLibraryIsReported()
+{
+    // The program's own loader, over a program folder without the browser's library.
+    TestProgram p;
+    p.ctx->makeBrowser = loadBrowserWindow;
+    startWithPages(p);
+    QVERIFY(!QFile::exists(p.folder() + QStringLiteral("/libkeyhaven_browser.so")));
+    QCOMPARE(openBrowser(p), nullptr);
+    const QStringList texts = p.fake.messages.texts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].startsWith(QStringLiteral("The built-in browser cannot be started:\n\n")), qPrintable(texts[0]));
+    QVERIFY2(texts[0].contains(QStringLiteral("keyhaven_browser")), qPrintable(texts[0])); // says what is missing
+    QVERIFY(p.mainWindow()->isVisible());
+    QCOMPARE(p.fake.programEnd.ends, 0);
 }
 
 void TestBrowser::startAddressesAndBringToFront()

@@ -226,7 +226,7 @@ void TestSkinning::serviceStopsAtTheEndFromEitherWindow()
     p.ctx->homePage = QStringLiteral("about:blank");
     p.startAndUnlock();
     p.mainWindow()->visitWebsite();
-    BrowserWindow* browser = p.program->windows.browser;
+    auto* browser = qobject_cast<BrowserWindow*>(p.program->windows.browser.data());
     QVERIFY(browser && browser->isVisible());
     p.mainWindow()->close();
     QCOMPARE(p.ctx->skinService.stops(), 0); // the browser still shows the skin

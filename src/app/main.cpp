@@ -1,5 +1,6 @@
 #include "windows/context/AppContext.h"
 #include "windows/platform/Accessibility.h"
+#include "windows/platform/BrowserLibrary.h"
 #include "windows/platform/DesktopShell.h"
 #include "windows/platform/ProcessEnd.h"
 #include "windows/platform/QtFileDialogs.h"
@@ -12,7 +13,7 @@
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the browser engine needs it
+    nameSharedGraphicsContext();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the program ends only where it says so
     installAccessibility();
@@ -26,6 +27,7 @@ int main(int argc, char* argv[])
     QtFileDialogs files;
     AppContext ctx(Platform{messages, programEnd, settings, shell, files}, version,
                    QCoreApplication::applicationDirPath());
+    ctx.makeBrowser = loadBrowserWindow;
 
     app.setWindowIcon(QIcon(QStringLiteral(":/images/keyhaven.png")));
     Program program(ctx);

@@ -49,6 +49,8 @@ TestProgram::TestProgram(const QString& programFolder)
     VersionInfo version{QStringLiteral("Keyhaven"), QStringLiteral("Orrindale"), QStringLiteral("orrindale.example"), 1,
                         0};
     ctx = std::make_unique<AppContext>(fake.platform(), version, m_folder);
+    // The browser's library is linked into the tests: its window is made directly.
+    ctx->makeBrowser = [](AppContext& context, QString*) -> LoadableWindow* { return new BrowserWindow(context); };
     program = std::make_unique<Program>(*ctx);
     // No help window by default; tests of it switch it on.
     fake.settings.write(QStringLiteral("Keyhaven"), QStringLiteral("Settings"), QStringLiteral("showHelp"),

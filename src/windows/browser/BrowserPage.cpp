@@ -3,6 +3,9 @@
 #include "core/browser/PageRules.h"
 
 #include <QFile>
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QQuickWindow>
 #include <QWebEngineFileSystemAccessRequest>
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineNewWindowRequest>
@@ -18,6 +21,10 @@ static void registerPageScript()
 {
     Q_INIT_RESOURCE(browser);
 }
+
+QT_BEGIN_NAMESPACE
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+QT_END_NAMESPACE
 
 namespace {
 
@@ -56,6 +63,16 @@ QWebEngineScript noPeerConnections()
 
 QWebEngineProfile* BrowserPage::engineProfile()
 {
+    // The graphics context the engine shares was named at start-up and is made now, the first
+    // time the engine is needed (where the engine came with the program, it made it itself).
+    if (QOpenGLContext* shared = qt_gl_global_share_context(); shared && !shared->isValid()) {
+        // Named before the application had screens: it takes the primary one now.
+        shared->setScreen(QGuiApplication::primaryScreen());
+        shared->setFormat(QSurfaceFormat::defaultFormat());
+        shared->create();
+    }
+    if (QQuickWindow::graphicsApi() == QSGRendererInterface::Unknown)
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     // The engine reads its switches from this variable once, when it starts (and ignores the
     // program's arguments while the variable is set): what is there already is kept.
     [[maybe_unused]] static const bool switched = [] {

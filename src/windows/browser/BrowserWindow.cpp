@@ -34,7 +34,7 @@ constexpr int kStatusBarHeight = 315;
 
 } // namespace
 
-BrowserWindow::BrowserWindow(AppContext& ctx) : QWidget(nullptr, Qt::Window), m_ctx(ctx)
+BrowserWindow::BrowserWindow(AppContext& ctx) : LoadableWindow(nullptr, Qt::Window), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("BrowserWindow"));
     setWindowIcon(QIcon(QStringLiteral(":/images/website.png")));
@@ -252,4 +252,10 @@ void BrowserWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     emit unloaded();
+}
+
+// What the program finds in this library when the browser is first opened.
+extern "C" Q_DECL_EXPORT LoadableWindow* keyhaven_newBrowserWindow(AppContext& ctx)
+{
+    return new BrowserWindow(ctx);
 }

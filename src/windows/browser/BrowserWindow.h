@@ -1,5 +1,6 @@
 #pragma once
 #include "windows/browser/PageDialog.h"
+#include "windows/context/LoadableWindow.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -20,19 +21,16 @@ class StatusPanel;
 class SkinLabel;
 
 // The built-in browser: address box, Go, Back, Forward, Stop, Refresh and a status bar.
-class BrowserWindow : public QWidget {
+class BrowserWindow : public LoadableWindow {
     Q_OBJECT
 public:
     explicit BrowserWindow(AppContext& ctx);
 
-    void onLoad();
+    void onLoad() override;
     // Opens an address read as a browser's address box reads it; one that cannot be opened is
     // reported in the status bar.
     void navigate(const QString& address);
     void goToTypedAddress();
-
-signals:
-    void unloaded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -4,6 +4,7 @@
 #include "core/vault/VaultSession.h"
 #include "core/vault/VaultStorage.h"
 #include "windows/context/EntryEditRequest.h"
+#include "windows/context/LoadableWindow.h"
 #include "windows/context/ProductIdentity.h"
 #include "windows/platform/Resources.h"
 #include "windows/skin/SkinEngine.h"
@@ -36,6 +37,7 @@ public:
     bool mainWindowClosed = false;
     EntryEditRequest editRequest; // what the editor adds or changes when it saves
     QString browserTarget;
+    BrowserMaker makeBrowser; // the built-in browser's window, from its library
 
     QString skinPath = QStringLiteral(":/skins/harbour.skin");
     SkinEngine skinEngine; // loaded when skinning starts

@@ -18,8 +18,14 @@ bool hidden(const QWidget* w)
 // menus and popups among them, all have names that begin with Q).
 bool isProgramWindow(const QWidget* w)
 {
-    return w && w->isWindow() && w->metaObject()->superClass() == &QWidget::staticMetaObject &&
-           !QByteArray(w->metaObject()->className()).startsWith('Q');
+    if (!w || !w->isWindow())
+        return false;
+    const QMetaObject* m = w->metaObject();
+    if (QByteArray(m->className()).startsWith('Q'))
+        return false;
+    while (m && !QByteArray(m->className()).startsWith('Q'))
+        m = m->superClass(); // the program's own classes, to the first of Qt's
+    return m == &QWidget::staticMetaObject;
 }
 
 // A window or frame whose helpers are left out of its children.

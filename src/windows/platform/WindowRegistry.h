@@ -16,6 +16,8 @@ W* loadWindow(QPointer<W>& slot, Make make, BeforeLoad beforeLoad)
 {
     if (!slot) {
         W* window = make();
+        if (!window)
+            return nullptr; // it could not be made: said where it was to be made
         window->setAttribute(Qt::WA_DeleteOnClose);
         settleControls(window); // fonts are best fixed before a style sheet sees the controls
         slot = window;          // loaded from here on, also while its load step runs

@@ -5,7 +5,6 @@
 #include "core/platform/SettingsStore.h"
 #include "core/vault/VaultLock.h"
 #include "core/vault/VaultStorage.h"
-#include "windows/browser/BrowserWindow.h"
 #include "windows/context/AppContext.h"
 #include "windows/editor/EntryEditor.h"
 #include "windows/gate/PasswordGate.h"
@@ -67,7 +66,8 @@ W* Program::load(QPointer<W>& slot, Make make)
         [&] {
             W* made = make();
             // A window closed by the user counts as unloaded at once, before its deferred deletion.
-            connect(made, &W::unloaded, this, [&slot, made] { forgetWindow(slot, made); });
+            if (made)
+                connect(made, &W::unloaded, this, [&slot, made] { forgetWindow(slot, made); });
             return made;
         },
         [this](W* window) {
@@ -249,10 +249,17 @@ void Program::openAboutWindow()
 
 void Program::openBrowserWindow()
 {
-    showModeless(load(windows.browser, [&] {
-        auto* browser = new BrowserWindow(m_ctx);
+    showModeless(load(windows.browser, [&]() -> LoadableWindow* {
+        QString why = QStringLiteral("it is not part of this program");
+        LoadableWindow* browser = m_ctx.makeBrowser ? m_ctx.makeBrowser(m_ctx, &why) : nullptr;
+        if (!browser) {
+            m_ctx.platform.messages.show(windows.mainWindow,
+                                         QStringLiteral("The built-in browser cannot be started:\n\n%1").arg(why),
+                                         MessageBoxes::Buttons::Ok, {}, MessageBoxes::Icon::Warning);
+            return nullptr;
+        }
         // Closed after the main window: the run ends with it.
-        connect(browser, &BrowserWindow::unloaded, this, [this] {
+        connect(browser, &LoadableWindow::unloaded, this, [this] {
             if (m_ctx.mainWindowClosed)
                 endRun(true);
         });

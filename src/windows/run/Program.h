@@ -1,6 +1,7 @@
 #pragma once
 #include "core/vault/VaultLock.h"
 #include "core/vault/VaultSession.h"
+#include "windows/context/LoadableWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,7 +13,6 @@ class AboutWindow;
 class EntryEditor;
 class PasswordGate;
 class SplashWindow;
-class BrowserWindow;
 
 // The program's windows, each loaded at most once.
 struct Windows {
@@ -22,7 +22,7 @@ struct Windows {
     QPointer<SplashWindow> splash;
     QPointer<HelpWindow> help;
     QPointer<AboutWindow> about;
-    QPointer<BrowserWindow> browser;
+    QPointer<LoadableWindow> browser;
 };
 
 // The one place that creates the windows and wires them: each window reports through its
