@@ -9,8 +9,9 @@ shift || true
 # qt6-base-private-dev: ending the program hands the clipboard over through Qt's platform layer.
 # libsodium-dev, pkg-config: the sealed data file's key derivation and encryption.
 # libicu-dev: sorting the list by collation keys of the library Qt collates with.
+# libxxhash-dev: telling the data file's bytes from others' at the speed they are read.
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-base-private-dev qt6-webengine-dev libgl-dev fonts-dejavu-core
-          libsodium-dev libicu-dev)
+          libsodium-dev libicu-dev libxxhash-dev)
 if [ "$what" = "tests" ]; then
   # Benchmark, fuzzers and sanitizers, format and static checks, and a virtual X display with a
   # clipboard manager for the clipboard test.

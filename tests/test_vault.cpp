@@ -50,6 +50,8 @@ private slots:
     void savedLinesReadBack();
     void fastReaderMatchesThePlainOne_data();
     void fastReaderMatchesThePlainOne();
+    void twoStretchesMatchThePlainOne_data();
+    void twoStretchesMatchThePlainOne();
     void fieldProblems_data();
     void fieldProblems();
     void fileNamePart_data();
@@ -244,6 +246,60 @@ void TestVault::fastReaderMatchesThePlainOne()
             QVERIFY2(fast.entries == plain.entries, where.constData());
             QVERIFY2(fast.damagedLines == plain.damagedLines, where.constData());
         }
+    }
+}
+
+// From a megabyte on, the file is read in two stretches cut after a line end near its middle;
+// here the middle falls at each place around a line end, a separator or a damaged line, and
+// the rest of the file holds lines, or one line with or without an end.
+void TestVault::twoStretchesMatchThePlainOne_data()
+{
+    QTest::addColumn<QByteArray>("pattern"); // starts a few bytes around the middle
+    QTest::addColumn<bool>("linesAfter");    // else one long line to the end
+    QTest::addColumn<QByteArray>("end");     // the file's last bytes
+    const QByteArray crlf("\r\n");
+    const std::pair<const char*, QByteArray> patterns[] = {{"CR LF", crlf},
+                                                           {"CR alone", QByteArray("\r")},
+                                                           {"LF alone", QByteArray("\n")},
+                                                           {"blank line", crlf + " " + crlf},
+                                                           {"empty line", crlf + crlf},
+                                                           {"separator", enciphered("|||")},
+                                                           {"damaged line", crlf + enciphered("no separators") + crlf}};
+    for (const auto& [name, bytes] : patterns)
+        QTest::newRow(name) << bytes << true << QByteArray();
+    for (const QByteArray& end : {QByteArray(), QByteArray("\r"), crlf})
+        QTest::newRow(qPrintable("one line after, ending in " + QByteArray::number(end.size()) + " line end bytes"))
+            << crlf << false << end;
+}
+
+void TestVault::twoStretchesMatchThePlainOne()
+{
+    QFETCH(QByteArray, pattern);
+    QFETCH(bool, linesAfter);
+    QFETCH(QByteArray, end);
+    constexpr qsizetype kHalf = qsizetype(1) << 19;
+    QByteArray first = enciphered("master") + "\r\n";
+    for (int i = 0; first.size() < kHalf; ++i)
+        first += enciphered("user" + QByteArray::number(i) + "|||" + QByteArray(i % 70, 'p') + "|||site") + "\r\n";
+    first += enciphered("a|||b|||c");
+    for (qsizetype shift = -3; shift <= 3; ++shift) {
+        // The pattern starts shift bytes after the middle of a file of this size.
+        const qsizetype size = 2 * (first.size() - shift);
+        QByteArray file = first + pattern + enciphered("d|||e|||f");
+        if (linesAfter) {
+            for (int i = 0; file.size() + 100 < size; ++i)
+                file += "\r\n" + enciphered("more" + QByteArray::number(i) + "|||" + QByteArray(i % 50, 'q') + "|||x");
+            file += "\r\n" + enciphered("last|||line|||");
+        }
+        file += enciphered(QByteArray(size - file.size() - end.size(), 'z')) + end;
+        QCOMPARE(file.size(), size);
+        const vaultformat::Contents fast = vaultformat::parse(file);
+        const ReferenceFile plain = referenceRead(file);
+        const QByteArray where = "shift " + QByteArray::number(shift);
+        QVERIFY2(fast.firstLine == plain.firstLine, where.constData());
+        QVERIFY2(fast.entries.size() == plain.entries.size(), where.constData());
+        QVERIFY2(fast.entries == plain.entries, where.constData());
+        QVERIFY2(fast.damagedLines == plain.damagedLines, where.constData());
     }
 }
 

@@ -1,13 +1,13 @@
 #include "core/vault/CollationSort.h"
 
+#include "core/platform/InParallel.h"
+
 #include <QtCore/private/qtcore-config_p.h>
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <unicode/ucol.h>
 
 namespace collationsort {
@@ -54,22 +54,6 @@ struct Record {
         return a.high != b.high ? a.high < b.high : a.low < b.low;
     }
 };
-
-// Runs first() here and second() on another thread, or here after it when no thread can be had.
-template <typename First, typename Second>
-void inParallel(First&& first, Second&& second)
-{
-    std::thread other;
-    try {
-        other = std::thread(second);
-    } catch (const std::system_error&) {
-        first();
-        second();
-        return;
-    }
-    first();
-    other.join();
-}
 
 // Runs work(begin, end, worker) over [0, count), on two threads when there is enough of it.
 template <typename Work>

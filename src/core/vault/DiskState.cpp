@@ -1,8 +1,10 @@
 #include "core/vault/DiskState.h"
 
+#include "core/platform/InParallel.h"
+
 #include <QFile>
-#include <QHashFunctions>
 #include <sys/stat.h>
+#include <xxhash.h>
 
 DiskState DiskState::of(const QString& path)
 {
@@ -45,39 +47,56 @@ quint64 mix(quint64 hash, quint64 piece, qint64 size)
 
 quint64 hashOf(QByteArrayView piece)
 {
-    return quint64(qHashBits(piece.data(), size_t(piece.size()), 0x6b68)) ^
-           (quint64(qHashBits(piece.data(), size_t(piece.size()), 0x7661756c74)) << 1);
+    return XXH3_64bits(piece.data(), size_t(piece.size()));
+}
+
+// A file read whole is hashed in two halves, one on each of two threads.
+constexpr qint64 kHalvesFrom = qint64(1) << 20;
+
+// The hash of whole, cut into the pieces given.
+quint64 hashOfPieces(QByteArrayView whole, const std::vector<qint64>& pieces)
+{
+    if (pieces.size() == 2 && whole.size() >= kHalvesFrom) {
+        quint64 first = 0;
+        quint64 second = 0;
+        inParallel([&] { first = hashOf(whole.first(pieces[0])); }, [&] { second = hashOf(whole.sliced(pieces[0])); });
+        return mix(mix(0, first, pieces[0]), second, pieces[1]);
+    }
+    quint64 hash = 0;
+    qint64 at = 0;
+    for (const qint64 size : pieces) {
+        hash = mix(hash, hashOf(whole.sliced(at, size)), size);
+        at += size;
+    }
+    return hash;
 }
 
 } // namespace
 
 void ContentDigest::add(QByteArrayView piece)
 {
+    m_known = true; // of what was added so far, if only nothing
     if (piece.isEmpty())
         return;
     m_pieces.push_back(piece.size());
     m_hash = mix(m_hash, hashOf(piece), piece.size());
     m_size += piece.size();
-    m_known = true;
 }
 
 ContentDigest ContentDigest::of(QByteArrayView whole)
 {
     ContentDigest d;
-    d.add(whole);
+    if (whole.size() >= kHalvesFrom)
+        d.m_pieces = {whole.size() / 2, whole.size() - whole.size() / 2};
+    else if (!whole.isEmpty())
+        d.m_pieces = {whole.size()};
+    d.m_hash = hashOfPieces(whole, d.m_pieces);
+    d.m_size = whole.size();
     d.m_known = true;
     return d;
 }
 
 bool ContentDigest::matches(QByteArrayView whole) const
 {
-    if (!m_known || whole.size() != m_size)
-        return false;
-    quint64 hash = 0;
-    qint64 at = 0;
-    for (const qint64 size : m_pieces) {
-        hash = mix(hash, hashOf(whole.sliced(at, size)), size);
-        at += size;
-    }
-    return hash == m_hash;
+    return m_known && whole.size() == m_size && hashOfPieces(whole, m_pieces) == m_hash;
 }

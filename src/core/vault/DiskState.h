@@ -3,9 +3,9 @@
 #include <QString>
 #include <vector>
 
-// What a file's bytes were, to tell this run's own file from any other: a fast hash of each piece
-// they were written in, so that it is made as they are written, without a copy of them all. It is
-// seeded anew in every process: for comparing within one run only.
+// What a file's bytes were, to tell this run's own file from any other: a fast hash (XXH3) of each
+// piece they were read or written in, so that it is made as they go, without a copy of them all.
+// For comparing within one run only.
 class ContentDigest {
 public:
     void add(QByteArrayView piece);

@@ -62,11 +62,13 @@ vaultfile::Read VaultDisk::open()
 {
     // Looked at before reading: a change after this look shows at the next one.
     DiskState state = DiskState::of(m_path);
-    vaultfile::Read read = vaultfile::read(m_path);
+    ContentDigest digest; // made as the file is read, each piece while it is at hand
+    digest.add({});       // an empty file is known too
+    vaultfile::Read read = vaultfile::read(m_path, [&digest](QByteArrayView piece) { digest.add(piece); });
     if (read.ok) {
         if (!state.exists)
             state = DiskState::of(m_path); // created just now
-        state.digest = ContentDigest::of(read.value);
+        state.digest = digest;
         m_known = state;
     }
     return read;

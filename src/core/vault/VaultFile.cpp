@@ -6,7 +6,7 @@
 
 namespace vaultfile {
 
-Read read(const QString& path)
+Read read(const QString& path, const vaultstorage::PieceSeen& seen)
 {
     Read read;
     const Result made = vaultstorage::ensureVaultFile(path);
@@ -16,7 +16,7 @@ Read read(const QString& path)
         read.creating = true;
         return read;
     }
-    ResultWith<QByteArray> bytes = vaultstorage::readAll(path);
+    ResultWith<QByteArray> bytes = vaultstorage::readAll(path, vaultstorage::largestFile(), seen);
     static_cast<ResultWith<QByteArray>&>(read) = std::move(bytes);
     return read;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/platform/Result.h"
 #include "core/vault/VaultFormat.h"
+#include "core/vault/VaultStorage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +17,7 @@ namespace vaultfile {
 struct Read : ResultWith<QByteArray> {
     bool creating = false;
 };
-Read read(const QString& path);
+Read read(const QString& path, const vaultstorage::PieceSeen& seen = {});
 
 // The whole file for the rows under the master password, in the rows' order, handed to the sink
 // in pieces; whether it took them all.

@@ -1,12 +1,15 @@
 #include "core/vault/VaultFormat.h"
 
 #include "core/platform/CodePage.h"
+#include "core/platform/InParallel.h"
 #include "core/vault/LineCipher.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
+#include <iterator>
+#include <memory>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -88,8 +91,8 @@ void forEachLine(QByteArrayView bytes, Visit visit)
 // One bit per byte of the file marking each line end and each place where a run of three
 // enciphered bars ends (bit i of word w stands for byte 64 * w + i).
 struct Marks {
-    std::vector<quint64> lineEnds;
-    std::vector<quint64> tripleEnds;
+    std::unique_ptr<quint64[]> lineEnds; // every word is written
+    std::unique_ptr<quint64[]> tripleEnds;
     qsizetype lineEndCount = 0;
 };
 
@@ -98,8 +101,10 @@ KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
     const qsizetype words = (size + 63) / 64;
     Marks marks;
     // Two spare words, so that a window of 64 bits may start anywhere in the file.
-    marks.lineEnds.assign(words + 2, 0);
-    marks.tripleEnds.assign(words + 2, 0);
+    marks.lineEnds.reset(new quint64[size_t(words + 2)]);
+    marks.tripleEnds.reset(new quint64[size_t(words + 2)]);
+    for (const qsizetype spare : {words, words + 1})
+        marks.lineEnds[spare] = marks.tripleEnds[spare] = 0;
     quint64 previousBars = 0;
 #ifdef __SSE2__
     // Line ends are counted in byte lanes, emptied before they could overflow.
@@ -190,22 +195,34 @@ QString firstLine(QByteArrayView bytes)
     return line;
 }
 
-KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
+namespace {
+
+// What one stretch of the file holds: its entries are written into the spans given.
+struct Stretch {
+    qsizetype count = 0;
+    std::vector<Entry> oversized;
+    int damagedLines = 0;
+    qint64 spanBytes = 0;
+    QString firstLine;
+};
+
+// Reads the lines of the file's data[from, size) into spans (room for one more than its line
+// ends), marked in marks from its start on. The first line is the master password where the
+// stretch starts the file, else an entry like the others.
+KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, const Marks& marks,
+                                       EntrySpan* spans)
 {
-    FileLines file;
-    const char* const data = bytes.constData();
-    const qsizetype size = bytes.size();
-    const Marks marks = markLines(data, size);
-    const quint64* lineEnds = marks.lineEnds.data();
-    const quint64* tripleEnds = marks.tripleEnds.data();
+    Stretch part;
+    const bool startsFile = from == 0;
+    const quint64* lineEnds = marks.lineEnds.get();
+    const quint64* tripleEnds = marks.tripleEnds.get();
     const auto lineAfter = [&](qsizetype crAt) {
         return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == kLF);
     };
-
-    // One slot per line end and one for a last line without one; shrunk to the entries at the end.
-    file.spans.resize(marks.lineEndCount + 1);
-    EntrySpan* spans = file.spans.data();
+    // Kept here, not in part, which the spans written could alias.
     qsizetype count = 0;
+    qint64 spanBytes = 0;
+    int damagedLines = 0;
     // Any line but username|||password|||location of usual length: empty and single-blank lines
     // are skipped, missing separators leave the later fields empty.
     const auto takeOtherLine = [&](qsizetype b, qsizetype e) {
@@ -215,7 +232,7 @@ KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
         const char* one = findSeparator(data + b, end);
         const char* two = one ? findSeparator(one + 3, end) : nullptr;
         if (!two)
-            ++file.damagedLines;
+            ++damagedLines;
         const char* starts[3] = {data + b, one ? one + 3 : end, two ? two + 3 : end};
         const char* ends[3] = {one ? one : end, two ? two : end, end};
         EntrySpan span;
@@ -231,58 +248,124 @@ KEYHAVEN_NEWER_X86 FileLines readLines(QByteArray bytes)
             entry.username = decipheredText(QByteArrayView(starts[0], ends[0]));
             entry.password = decipheredText(QByteArrayView(starts[1], ends[1]));
             entry.location = decipheredText(QByteArrayView(starts[2], ends[2]));
-            span = EntrySpan{static_cast<qint64>(file.oversized.size()), {kOversized, 0, 0}};
-            file.oversized.push_back(std::move(entry));
+            span = EntrySpan{static_cast<qint64>(part.oversized.size()), {kOversized, 0, 0}};
+            part.oversized.push_back(std::move(entry));
         } else {
-            file.spanBytes += lineBytes(span);
+            spanBytes += lineBytes(span);
         }
         spans[count++] = span;
     };
     // The line ends' places first, into the slots: two taken from each word whatever it holds,
     // as lines of random length would otherwise cost a mispredicted branch each.
-    const qsizetype words = (size + 63) / 64;
+    const qsizetype words = (size - from + 63) / 64;
     for (qsizetype w = 0, n = 0; w < words; ++w) {
         const quint64 one = lineEnds[w];
         const quint64 two = one & (one - 1);
-        spans[n].start = 64 * w + std::countr_zero(one);
+        const qsizetype at = from + 64 * w;
+        spans[n].start = at + std::countr_zero(one);
         n += one != 0;
-        spans[n].start = 64 * w + std::countr_zero(two);
+        spans[n].start = at + std::countr_zero(two);
         n += two != 0;
         for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
-            spans[n++].start = 64 * w + std::countr_zero(more);
+            spans[n++].start = at + std::countr_zero(more);
     }
     // Then each line: the leftmost three bars, then the leftmost three starting after them, both
     // looked for in the 64 bytes from where they may start; a line whose separators are not
     // found there, or lie past its end, takes the long way. Entries are written over the line
     // ends already read.
-    qsizetype lineBegin = -1; // the first line, the master password, is not an entry
-    if (marks.lineEndCount > 0) {
-        const qsizetype at = spans[0].start;
-        file.firstLine = decipheredText(QByteArrayView(data, at));
-        lineBegin = lineAfter(at);
+    qsizetype lineBegin = from;
+    qsizetype i = 0;
+    // The separators' marks, found by the place in the file.
+    const auto tripleEndsFrom = [&](qsizetype at) { return bitsFrom(tripleEnds, at - from); };
+    if (startsFile) {
+        const qsizetype firstEnd = marks.lineEndCount > 0 ? spans[0].start : size;
+        part.firstLine = decipheredText(QByteArrayView(data, firstEnd));
+        lineBegin = marks.lineEndCount > 0 ? lineAfter(firstEnd) : size;
+        i = 1;
     }
-    for (qsizetype i = 1; i < marks.lineEndCount; ++i) {
+    for (; i < marks.lineEndCount; ++i) {
         const qsizetype at = spans[i].start;
-        const quint64 first = bitsFrom(tripleEnds, std::min(lineBegin + 2, size));
+        const quint64 first = tripleEndsFrom(std::min(lineBegin + 2, size));
         const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
-        const qsizetype from = std::min(firstEnd + 3, size);
-        const quint64 second = bitsFrom(tripleEnds, from);
-        const qsizetype secondEnd = from + std::countr_zero(second);
+        const qsizetype after = std::min(firstEnd + 3, size);
+        const quint64 second = tripleEndsFrom(after);
+        const qsizetype secondEnd = after + std::countr_zero(second);
         if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
             spans[count++] = {
                 lineBegin,
                 {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
-            file.spanBytes += lineBytes(spans[count - 1]);
+            spanBytes += lineBytes(spans[count - 1]);
         } else {
             takeOtherLine(lineBegin, at);
         }
         lineBegin = lineAfter(at);
     }
-    if (lineBegin < 0)
-        file.firstLine = decipheredText(QByteArrayView(data, size));
-    else if (lineBegin < size)
+    if (lineBegin < size)
         takeOtherLine(lineBegin, size);
-    file.spans.resize(count);
+    part.count = count;
+    part.spanBytes = spanBytes;
+    part.damagedLines = damagedLines;
+    return part;
+}
+
+// From this size on a file is read in two stretches, one on each of two threads.
+constexpr qsizetype kTwoThreadsFrom = qsizetype(1) << 20;
+
+// Where the second stretch starts: right after the first line end from the middle on (after its
+// LF, where one follows), or the file's end when there is none.
+qsizetype secondStretchAt(const char* data, qsizetype size)
+{
+    if (size < kTwoThreadsFrom)
+        return size;
+    const void* cr = std::memchr(data + size / 2, kCR, size_t(size - size / 2));
+    if (!cr)
+        return size;
+    const qsizetype at = static_cast<const char*>(cr) - data + 1;
+    return at + (at < size && data[at] == kLF);
+}
+
+} // namespace
+
+FileLines readLines(QByteArray bytes)
+{
+    FileLines file;
+    const char* const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    const qsizetype cut = secondStretchAt(data, size);
+    Marks firstMarks;
+    Marks secondMarks;
+    if (cut < size)
+        inParallel([&] { firstMarks = markLines(data, cut); },
+                   [&] { secondMarks = markLines(data + cut, size - cut); });
+    else
+        firstMarks = markLines(data, size);
+
+    // One slot per line end and one for a last line without one, in each stretch; the second's
+    // entries are moved up behind the first's at the end.
+    const qsizetype secondSlots = firstMarks.lineEndCount + 1;
+    file.spans.resize(secondSlots + (cut < size ? secondMarks.lineEndCount + 1 : 0));
+    EntrySpan* spans = file.spans.data();
+    Stretch one;
+    Stretch two;
+    if (cut < size)
+        inParallel([&] { one = readStretch(data, 0, cut, firstMarks, spans); },
+                   [&] { two = readStretch(data, cut, size, secondMarks, spans + secondSlots); });
+    else
+        one = readStretch(data, 0, size, firstMarks, spans);
+
+    std::memmove(static_cast<void*>(spans + one.count), spans + secondSlots, size_t(two.count) * sizeof(EntrySpan));
+    if (!two.oversized.empty()) {
+        for (qsizetype i = one.count; i < one.count + two.count; ++i) {
+            if (spans[i].sizes[0] == kOversized)
+                spans[i].start += qint64(one.oversized.size());
+        }
+    }
+    file.spans.resize(one.count + two.count);
+    file.firstLine = std::move(one.firstLine);
+    file.oversized = std::move(one.oversized);
+    std::move(two.oversized.begin(), two.oversized.end(), std::back_inserter(file.oversized));
+    file.damagedLines = one.damagedLines + two.damagedLines;
+    file.spanBytes = one.spanBytes + two.spanBytes;
     file.bytes = std::move(bytes);
     return file;
 }

@@ -94,7 +94,7 @@ qint64 largestFile()
     return std::min(kFormatMost, qint64(pages) * pageSize / 4);
 }
 
-ResultWith<QByteArray> readAll(const QString& path, qint64 most)
+ResultWith<QByteArray> readAll(const QString& path, qint64 most, const PieceSeen& seen)
 {
     // Never blocks: a pipe or device put in the file's place is refused, not waited on.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -127,13 +127,16 @@ ResultWith<QByteArray> readAll(const QString& path, qint64 most)
                                     .arg(QLocale::c().formattedDataSize(most)))};
             bytes.resize(std::min(bytes.size() + 65536, most + 1)); // it grew meanwhile
         }
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        constexpr qint64 kPiece = qint64(1) << 20;
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(std::min(bytes.size() - got, kPiece)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
         if (n == 0)
             break;
+        if (seen)
+            seen(QByteArrayView(bytes.constData() + got, n));
         got += n;
     }
     bytes.resize(got);

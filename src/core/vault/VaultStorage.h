@@ -26,8 +26,10 @@ Result ensureVaultFile(const QString& path);
 qint64 largestFile();
 
 // Reads the whole file. A file larger than `most`, or one that is no regular file (a pipe, a
-// device), is refused before it is read, and reading never waits.
-ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile());
+// device), is refused before it is read, and reading never waits. Each piece read, in order, is
+// shown to `seen` while it is fresh in the processor's cache (where one is given).
+using PieceSeen = std::function<void(QByteArrayView piece)>;
+ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile(), const PieceSeen& seen = {});
 
 // Creates a new file with these bytes and this mode, complete and on disk before it has its name;
 // fails when a file (or a link) already has that name.
