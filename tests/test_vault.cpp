@@ -1,5 +1,6 @@
 // The data file without windows: code page, cipher, the file's shapes, reading rules, storage.
 #include "core/platform/CodePage.h"
+#include "core/vault/DiskState.h"
 #include "core/vault/EntryRules.h"
 #include "core/vault/LineCipher.h"
 #include "core/vault/VaultFormat.h"
@@ -58,6 +59,8 @@ private slots:
     void fileNamePart();
     void ensureCreatesOwnerOnlyEmptyLine();
     void fileExistsOnlyForFiles();
+    void readsWholeFilesAndTellsThemApart_data();
+    void readsWholeFilesAndTellsThemApart();
     void saveReplacesAtomicallyAndKeepsPermissions();
     void saveFailuresLeaveOldFile_data();
     void saveFailuresLeaveOldFile();
@@ -372,6 +375,45 @@ void TestVault::fileExistsOnlyForFiles()
     QVERIFY(!vaultstorage::fileExists(path));
     QVERIFY(!vaultstorage::ensureVaultFile(path).ok); // a folder is never written over
     QVERIFY(!vaultstorage::fileExists(QString()));
+}
+
+// Files are read in pieces, large ones in two halves on two threads; the digest made meanwhile
+// knows the bytes again, and no others, however they are cut.
+void TestVault::readsWholeFilesAndTellsThemApart_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    constexpr qsizetype kMiB = qsizetype(1) << 20;
+    for (const qsizetype size : {qsizetype(0), qsizetype(1), kMiB - 1, kMiB + 1, 2 * kMiB - 1, 2 * kMiB, 5 * kMiB + 7})
+        QTest::newRow(qPrintable(QString::number(size) + " bytes")) << size;
+}
+
+void TestVault::readsWholeFilesAndTellsThemApart()
+{
+    QFETCH(qsizetype, size);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("data.enc"));
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 131) ^ (i >> 9));
+    QVERIFY(vaultstorage::replaceWithNewFile(path, bytes, 0600).ok);
+
+    ContentDigest digest;
+    const ResultWith<QByteArray> read = vaultstorage::readAll(path, vaultstorage::largestFile(), &digest);
+    QVERIFY(read.ok);
+    QVERIFY(read.value == bytes);
+    QVERIFY(digest.known());
+    for (const ContentDigest& d : {digest, ContentDigest::of(bytes)}) {
+        QVERIFY(d.matches(bytes));
+        QVERIFY(!d.matches(bytes + 'x'));
+        for (const qsizetype at : {qsizetype(0), size / 2 - 1, size / 2, size - 1}) {
+            if (at < 0 || at >= size)
+                continue;
+            QByteArray other = bytes;
+            other[at] = char(other[at] ^ 1);
+            QVERIFY2(!d.matches(other), qPrintable(QStringLiteral("changed at %1").arg(at)));
+        }
+    }
+    QVERIFY(!ContentDigest().matches(bytes)); // nothing known matches nothing
 }
 
 void TestVault::saveReplacesAtomicallyAndKeepsPermissions()

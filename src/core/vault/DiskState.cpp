@@ -5,6 +5,8 @@
 #include <QFile>
 #include <sys/stat.h>
 #include <xxhash.h>
+// The widest vector unit this processor has.
+#include <xxh_x86dispatch.h>
 
 DiskState DiskState::of(const QString& path)
 {
@@ -40,36 +42,13 @@ bool DiskState::timesToTheNanosecond() const
 
 namespace {
 
-quint64 mix(quint64 hash, quint64 piece, qint64 size)
-{
-    return (hash ^ piece ^ (quint64(size) << 1)) * 0x9E3779B97F4A7C15ull;
-}
-
 quint64 hashOf(QByteArrayView piece)
 {
     return XXH3_64bits(piece.data(), size_t(piece.size()));
 }
 
-// A file read whole is hashed in two halves, one on each of two threads.
+// From this size on, a file's pieces are hashed on two threads, a half of its bytes each.
 constexpr qint64 kHalvesFrom = qint64(1) << 20;
-
-// The hash of whole, cut into the pieces given.
-quint64 hashOfPieces(QByteArrayView whole, const std::vector<qint64>& pieces)
-{
-    if (pieces.size() == 2 && whole.size() >= kHalvesFrom) {
-        quint64 first = 0;
-        quint64 second = 0;
-        inParallel([&] { first = hashOf(whole.first(pieces[0])); }, [&] { second = hashOf(whole.sliced(pieces[0])); });
-        return mix(mix(0, first, pieces[0]), second, pieces[1]);
-    }
-    quint64 hash = 0;
-    qint64 at = 0;
-    for (const qint64 size : pieces) {
-        hash = mix(hash, hashOf(whole.sliced(at, size)), size);
-        at += size;
-    }
-    return hash;
-}
 
 } // namespace
 
@@ -78,25 +57,55 @@ void ContentDigest::add(QByteArrayView piece)
     m_known = true; // of what was added so far, if only nothing
     if (piece.isEmpty())
         return;
-    m_pieces.push_back(piece.size());
-    m_hash = mix(m_hash, hashOf(piece), piece.size());
+    m_pieces.push_back({piece.size(), hashOf(piece)});
     m_size += piece.size();
+}
+
+void ContentDigest::append(const ContentDigest& more)
+{
+    m_pieces.insert(m_pieces.end(), more.m_pieces.begin(), more.m_pieces.end());
+    m_size += more.m_size;
+    m_known = m_known || more.m_known;
 }
 
 ContentDigest ContentDigest::of(QByteArrayView whole)
 {
     ContentDigest d;
-    if (whole.size() >= kHalvesFrom)
-        d.m_pieces = {whole.size() / 2, whole.size() - whole.size() / 2};
-    else if (!whole.isEmpty())
-        d.m_pieces = {whole.size()};
-    d.m_hash = hashOfPieces(whole, d.m_pieces);
-    d.m_size = whole.size();
     d.m_known = true;
+    d.m_size = whole.size();
+    if (whole.size() >= kHalvesFrom) {
+        const qint64 half = whole.size() / 2;
+        d.m_pieces = {{half, 0}, {whole.size() - half, 0}};
+        inParallel([&] { d.m_pieces[0].hash = hashOf(whole.first(half)); },
+                   [&] { d.m_pieces[1].hash = hashOf(whole.sliced(half)); });
+    } else if (!whole.isEmpty()) {
+        d.m_pieces = {{whole.size(), hashOf(whole)}};
+    }
     return d;
 }
 
 bool ContentDigest::matches(QByteArrayView whole) const
 {
-    return m_known && whole.size() == m_size && hashOfPieces(whole, m_pieces) == m_hash;
+    if (!m_known || whole.size() != m_size)
+        return false;
+    // Whether the pieces [from, to) match, those starting at the byte at.
+    const auto piecesMatch = [&](size_t from, size_t to, qint64 at) {
+        for (size_t i = from; i < to; at += m_pieces[i].size, ++i) {
+            if (hashOf(whole.sliced(at, m_pieces[i].size)) != m_pieces[i].hash)
+                return false;
+        }
+        return true;
+    };
+    if (m_size < kHalvesFrom)
+        return piecesMatch(0, m_pieces.size(), 0);
+    // The second thread takes the pieces from the one holding the middle byte on.
+    size_t middle = 0;
+    qint64 middleAt = 0;
+    while (middleAt + m_pieces[middle].size <= m_size / 2)
+        middleAt += m_pieces[middle++].size;
+    bool first = false;
+    bool second = false;
+    inParallel([&] { first = piecesMatch(0, middle, 0); },
+               [&] { second = piecesMatch(middle, m_pieces.size(), middleAt); });
+    return first && second;
 }

@@ -9,14 +9,19 @@
 class ContentDigest {
 public:
     void add(QByteArrayView piece);
+    // The pieces of more, after these: a file read in parts on several threads.
+    void append(const ContentDigest& more);
     static ContentDigest of(QByteArrayView whole);
     // Whether these bytes, cut where the pieces were, hash alike.
     bool matches(QByteArrayView whole) const;
     bool known() const { return m_known; }
 
 private:
-    std::vector<qint64> m_pieces;
-    quint64 m_hash = 0;
+    struct Piece {
+        qint64 size = 0;
+        quint64 hash = 0;
+    };
+    std::vector<Piece> m_pieces;
     qint64 m_size = 0;
     bool m_known = false;
 };

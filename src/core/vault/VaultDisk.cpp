@@ -62,9 +62,8 @@ vaultfile::Read VaultDisk::open()
 {
     // Looked at before reading: a change after this look shows at the next one.
     DiskState state = DiskState::of(m_path);
-    ContentDigest digest; // made as the file is read, each piece while it is at hand
-    digest.add({});       // an empty file is known too
-    vaultfile::Read read = vaultfile::read(m_path, [&digest](QByteArrayView piece) { digest.add(piece); });
+    ContentDigest digest;
+    vaultfile::Read read = vaultfile::read(m_path, &digest);
     if (read.ok) {
         if (!state.exists)
             state = DiskState::of(m_path); // created just now

@@ -6,7 +6,7 @@
 
 namespace vaultfile {
 
-Read read(const QString& path, const vaultstorage::PieceSeen& seen)
+Read read(const QString& path, ContentDigest* digest)
 {
     Read read;
     const Result made = vaultstorage::ensureVaultFile(path);
@@ -16,7 +16,7 @@ Read read(const QString& path, const vaultstorage::PieceSeen& seen)
         read.creating = true;
         return read;
     }
-    ResultWith<QByteArray> bytes = vaultstorage::readAll(path, vaultstorage::largestFile(), seen);
+    ResultWith<QByteArray> bytes = vaultstorage::readAll(path, vaultstorage::largestFile(), digest);
     static_cast<ResultWith<QByteArray>&>(read) = std::move(bytes);
     return read;
 }

@@ -13,11 +13,11 @@ class EntryStore;
 namespace vaultfile {
 
 // Makes sure the file exists, then reads it whole. When it fails, creating tells whether the
-// file could not be created rather than read.
+// file could not be created rather than read. Where a digest is given, it is made of the bytes.
 struct Read : ResultWith<QByteArray> {
     bool creating = false;
 };
-Read read(const QString& path, const vaultstorage::PieceSeen& seen = {});
+Read read(const QString& path, ContentDigest* digest = nullptr);
 
 // The whole file for the rows under the master password, in the rows' order, handed to the sink
 // in pieces; whether it took them all.

@@ -1,5 +1,6 @@
 #include "core/vault/VaultStorage.h"
 
+#include "core/platform/InParallel.h"
 #include "core/vault/VaultFormat.h"
 
 #include <QDir>
@@ -94,7 +95,35 @@ qint64 largestFile()
     return std::min(kFormatMost, qint64(pages) * pageSize / 4);
 }
 
-ResultWith<QByteArray> readAll(const QString& path, qint64 most, const PieceSeen& seen)
+namespace {
+
+constexpr qint64 kPiece = qint64(1) << 20;
+// From this size on, a file is read in two halves, one on each of two threads.
+constexpr qint64 kHalvesFrom = 2 * kPiece;
+
+// Reads bytes[from, to) of the file, piece by piece, each added to the digest; how many it
+// read (fewer where the file ended sooner), or why it failed.
+ResultWith<qint64> readPart(int fd, QByteArray& bytes, qint64 from, qint64 to, ContentDigest* digest)
+{
+    qint64 at = from;
+    while (at < to) {
+        const ssize_t n = ::pread(fd, bytes.data() + at, size_t(std::min(to - at, kPiece)), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
+        if (n == 0)
+            break;
+        if (digest)
+            digest->add(QByteArrayView(bytes.constData() + at, n));
+        at += n;
+    }
+    return {Result{}, at - from};
+}
+
+} // namespace
+
+ResultWith<QByteArray> readAll(const QString& path, qint64 most, ContentDigest* digest)
 {
     // Never blocks: a pipe or device put in the file's place is refused, not waited on.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -119,7 +148,29 @@ ResultWith<QByteArray> readAll(const QString& path, qint64 most, const PieceSeen
     const qint64 size = st.st_size;
     bytes.reserve(size + size / 16 + 4096);
     bytes.resize(size);
+    if (digest)
+        *digest = ContentDigest::of({}); // an empty file is known too
     qint64 got = 0;
+    if (size >= kHalvesFrom) {
+        const qint64 half = size / 2;
+        ContentDigest secondDigest;
+        ResultWith<qint64> first;
+        ResultWith<qint64> second;
+        inParallel([&] { first = readPart(fd, bytes, 0, half, digest); },
+                   [&] { second = readPart(fd, bytes, half, size, digest ? &secondDigest : nullptr); });
+        if (!first.ok)
+            return {first};
+        if (!second.ok)
+            return {second};
+        if (first.value == half) {
+            got = half + second.value;
+            if (digest)
+                digest->append(secondDigest);
+        } else if (digest) { // it shrank meanwhile: read again from the start
+            *digest = ContentDigest::of({});
+        }
+    }
+    // The rest, where the file is small, grew meanwhile or shrank.
     while (true) {
         if (got == bytes.size()) {
             if (bytes.size() >= most + 1)
@@ -127,17 +178,12 @@ ResultWith<QByteArray> readAll(const QString& path, qint64 most, const PieceSeen
                                     .arg(QLocale::c().formattedDataSize(most)))};
             bytes.resize(std::min(bytes.size() + 65536, most + 1)); // it grew meanwhile
         }
-        constexpr qint64 kPiece = qint64(1) << 20;
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(std::min(bytes.size() - got, kPiece)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return {failure(QString::fromLocal8Bit(std::strerror(errno)))};
-        if (n == 0)
+        const ResultWith<qint64> n = readPart(fd, bytes, got, bytes.size(), digest);
+        if (!n.ok)
+            return {n};
+        if (n.value == 0)
             break;
-        if (seen)
-            seen(QByteArrayView(bytes.constData() + got, n));
-        got += n;
+        got += n.value;
     }
     bytes.resize(got);
     return read;

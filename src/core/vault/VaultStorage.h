@@ -1,9 +1,9 @@
 #pragma once
 #include "core/platform/Result.h"
+#include "core/vault/DiskState.h"
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 #include <sys/types.h>
 
 // The file side of the vault: finding, creating, reading and atomically replacing data.enc.
@@ -26,10 +26,10 @@ Result ensureVaultFile(const QString& path);
 qint64 largestFile();
 
 // Reads the whole file. A file larger than `most`, or one that is no regular file (a pipe, a
-// device), is refused before it is read, and reading never waits. Each piece read, in order, is
-// shown to `seen` while it is fresh in the processor's cache (where one is given).
-using PieceSeen = std::function<void(QByteArrayView piece)>;
-ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile(), const PieceSeen& seen = {});
+// device), is refused before it is read, and reading never waits. A large file is read in two
+// halves, one on each of two threads. Where a digest is given, it is made of the bytes read, each
+// piece while it is fresh in the processor's cache.
+ResultWith<QByteArray> readAll(const QString& path, qint64 most = largestFile(), ContentDigest* digest = nullptr);
 
 // Creates a new file with these bytes and this mode, complete and on disk before it has its name;
 // fails when a file (or a link) already has that name.
