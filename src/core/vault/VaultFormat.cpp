@@ -219,15 +219,13 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
     const auto lineAfter = [&](qsizetype crAt) {
         return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == kLF);
     };
-    // Kept here, not in part, which the spans written could alias.
-    qsizetype count = 0;
-    qint64 spanBytes = 0;
     int damagedLines = 0;
-    // Any line but username|||password|||location of usual length: empty and single-blank lines
-    // are skipped, missing separators leave the later fields empty.
-    const auto takeOtherLine = [&](qsizetype b, qsizetype e) {
+    // Any line but username|||password|||location of usual length, as a span (false for empty and
+    // single-blank lines, which are skipped); missing separators leave the later fields empty. It
+    // holds no counter of the loop below, which stay in registers.
+    const auto otherLine = [&](qsizetype b, qsizetype e, EntrySpan& span) {
         if (b == e || (e - b == 1 && data[b] == ' '))
-            return;
+            return false;
         const char* end = data + e;
         const char* one = findSeparator(data + b, end);
         const char* two = one ? findSeparator(one + 3, end) : nullptr;
@@ -235,7 +233,6 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
             ++damagedLines;
         const char* starts[3] = {data + b, one ? one + 3 : end, two ? two + 3 : end};
         const char* ends[3] = {one ? one : end, two ? two : end, end};
-        EntrySpan span;
         span.start = b;
         bool fits = true;
         for (int i = 0; i < 3; ++i) {
@@ -250,11 +247,12 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
             entry.location = decipheredText(QByteArrayView(starts[2], ends[2]));
             span = EntrySpan{static_cast<qint64>(part.oversized.size()), {kOversized, 0, 0}};
             part.oversized.push_back(std::move(entry));
-        } else {
-            spanBytes += lineBytes(span);
         }
-        spans[count++] = span;
+        return true;
     };
+    // Kept here, not in part, which the spans written could alias.
+    qsizetype count = 0;
+    qint64 spanBytes = 0;
     // The line ends' places first, into the slots: two taken from each word whatever it holds,
     // as lines of random length would otherwise cost a mispredicted branch each.
     const qsizetype words = (size - from + 63) / 64;
@@ -283,8 +281,12 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
         lineBegin = marks.lineEndCount > 0 ? lineAfter(firstEnd) : size;
         i = 1;
     }
-    for (; i < marks.lineEndCount; ++i) {
-        const qsizetype at = spans[i].start;
+    // The last turn takes a last line without a line end, where there is one.
+    for (; i <= marks.lineEndCount; ++i) {
+        const bool last = i == marks.lineEndCount;
+        if (last && lineBegin >= size)
+            break;
+        const qsizetype at = last ? size : spans[i].start;
         const quint64 first = tripleEndsFrom(std::min(lineBegin + 2, size));
         const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
         const qsizetype after = std::min(firstEnd + 3, size);
@@ -294,14 +296,17 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
             spans[count++] = {
                 lineBegin,
                 {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
-            spanBytes += lineBytes(spans[count - 1]);
+            spanBytes += at - lineBegin + kLineEndBytes; // the fields and both separators, then CR LF
         } else {
-            takeOtherLine(lineBegin, at);
+            EntrySpan span;
+            if (otherLine(lineBegin, at, span)) {
+                if (span.sizes[0] != kOversized)
+                    spanBytes += lineBytes(span);
+                spans[count++] = span;
+            }
         }
         lineBegin = lineAfter(at);
     }
-    if (lineBegin < size)
-        takeOtherLine(lineBegin, size);
     part.count = count;
     part.spanBytes = spanBytes;
     part.damagedLines = damagedLines;
