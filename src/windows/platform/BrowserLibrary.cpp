@@ -22,8 +22,8 @@ void nameSharedGraphicsContext()
 LoadableWindow* loadBrowserWindow(AppContext& ctx, QString* why)
 {
     using Maker = LoadableWindow* (*)(AppContext&);
-    // Beside the program, as installed; loaded once and kept.
-    static QLibrary library(QDir(ctx.programFolder).filePath(QStringLiteral("keyhaven_browser")));
+    // Beside this run's program; once loaded it stays loaded (a QLibrary going away does not unload it).
+    QLibrary library(QDir(ctx.programFolder).filePath(QStringLiteral("keyhaven_browser")));
     const auto make = reinterpret_cast<Maker>(library.resolve("keyhaven_newBrowserWindow"));
     if (!make) {
         if (why)
