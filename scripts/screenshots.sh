@@ -218,9 +218,9 @@ close_window "$about"
 
 # The browser, then a local page typed into its address box.
 click_at "$main" 450 $((mb + 35)) # Visit
-browser=$(window "orrindale")
+# Titles are matched without case, so the pattern is anchored: the main window's title names the maker too.
+browser=$(window "^www[.]orrindale[.]example")
 sleep 2
-address=$(xdotool search --onlyvisible --name "orrindale" | tail -1)
 xdotool windowactivate --sync "$browser" 2>/dev/null || true
 xdotool mousemove --window "$browser" 200 30 click 1 key ctrl+a
 type_into "$browser" "file://$work/page.html"
@@ -228,6 +228,7 @@ key Return
 sleep 3
 shot browser "$(window "A local page")"
 browser=$(window "A local page")
+xdotool windowactivate --sync "$browser" 2>/dev/null || true
 xdotool mousemove --window "$browser" 200 30 click 1 key ctrl+a
 type_into "$browser" "file://$work/alert.html"
 key Return
