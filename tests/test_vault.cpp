@@ -200,12 +200,14 @@ void TestVault::savedLinesReadBack()
         QVERIFY(back.entries[i] == entries[i]);
 }
 
-// The fast reader finds line ends and separators 64 bytes at a time; here they fall at each
-// place around the edge of such a word, with lines of 63 to 65 bytes and files that end there.
+// The fast reader finds line ends and separators 64 bytes at a time, and reads the file a block
+// at a time; here they fall at each place around the edge of the first two such words and of
+// the first block, with lines of 63 to 65 bytes and files that end there. At the block's edge
+// the line holding them starts right before it, or far before it, or is the master password.
 void TestVault::fastReaderMatchesThePlainOne_data()
 {
     QTest::addColumn<QByteArray>("pattern"); // as the file holds it
-    QTest::addColumn<int>("lineLength");     // of the entry line holding it; 0: as it falls
+    QTest::addColumn<int>("lineLength");     // of the line holding it; 0: as it falls
     const QByteArray crlf("\r\n");
     const std::pair<const char*, QByteArray> patterns[] = {
         {"separator", enciphered("|||")},  {"two bars", enciphered("||")},
@@ -224,30 +226,40 @@ void TestVault::fastReaderMatchesThePlainOne()
 {
     QFETCH(QByteArray, pattern);
     QFETCH(int, lineLength);
-    const QByteArray head = enciphered("master") + "\r\n";
-    for (int offset = 58; offset <= 134; ++offset) {
-        if (offset > 70 && offset < 122)
-            continue; // around the first and the second word's edge
-        // The pattern starts at this offset of the file, inside an entry line of the given length.
-        const int before = offset - int(head.size());
-        QByteArray line = enciphered(QByteArray(before, 'a')) + pattern + enciphered("b|||c");
-        if (lineLength > 0) {
-            line = line.left(lineLength);
-            if (line.size() < lineLength)
-                line += enciphered(QByteArray(lineLength - line.size(), 'z'));
-        }
-        const QByteArray full = head + line + "\r\n" + enciphered("next|||entry|||line") + "\r\n" +
-                                enciphered(QByteArray(63, 'y') + "|||x|||w") + "\r\n";
-        for (qsizetype end = offset - 2; end <= full.size(); ++end) {
-            if (end > offset + 8 && end < full.size())
-                end = full.size(); // the file ends around the pattern, or whole
-            const QByteArray file = full.left(end);
-            const vaultformat::Contents fast = vaultformat::parse(file);
-            const ReferenceFile plain = referenceRead(file);
-            const QByteArray where = "offset " + QByteArray::number(offset) + ", " + QByteArray::number(end) + " bytes";
-            QVERIFY2(fast.firstLine == plain.firstLine, where.constData());
-            QVERIFY2(fast.entries == plain.entries, where.constData());
-            QVERIFY2(fast.damagedLines == plain.damagedLines, where.constData());
+    const QByteArray master = enciphered("master") + "\r\n";
+    QByteArray lines = master; // short entry lines up to a little before the block's edge
+    for (int i = 0; lines.size() < vaultformat::kReadBlockBytes - 40; ++i)
+        lines += enciphered("user" + QByteArray::number(i) + "|||pw|||site") + "\r\n";
+    const std::pair<qsizetype, QByteArray> places[] = {{64, master},
+                                                       {128, master},
+                                                       {vaultformat::kReadBlockBytes, lines},
+                                                       {vaultformat::kReadBlockBytes, master},
+                                                       {vaultformat::kReadBlockBytes, QByteArray()}};
+    for (const auto& [edge, head] : places) {
+        for (qsizetype offset = edge - 6; offset <= edge + 6; ++offset) {
+            // The pattern starts at this offset of the file, inside a line of the given length.
+            const qsizetype before = offset - head.size();
+            // A third separator, in the location: a missed first one would shift the fields.
+            QByteArray line = enciphered(QByteArray(before, 'a')) + pattern + enciphered("b|||c|||d");
+            if (lineLength > 0) {
+                line = line.left(lineLength);
+                if (line.size() < lineLength)
+                    line += enciphered(QByteArray(lineLength - line.size(), 'z'));
+            }
+            const QByteArray full = head + line + "\r\n" + enciphered("next|||entry|||line") + "\r\n" +
+                                    enciphered(QByteArray(63, 'y') + "|||x|||w") + "\r\n";
+            for (qsizetype end = offset - 2; end <= full.size(); ++end) {
+                if (end > offset + 8 && end < full.size())
+                    end = full.size(); // the file ends around the pattern, or whole
+                const QByteArray file = full.left(end);
+                const vaultformat::Contents fast = vaultformat::parse(file);
+                const ReferenceFile plain = referenceRead(file);
+                const QByteArray where = "offset " + QByteArray::number(offset) + ", " + QByteArray::number(end) +
+                                         " bytes, head of " + QByteArray::number(head.size());
+                QVERIFY2(fast.firstLine == plain.firstLine, where.constData());
+                QVERIFY2(fast.entries == plain.entries, where.constData());
+                QVERIFY2(fast.damagedLines == plain.damagedLines, where.constData());
+            }
         }
     }
 }

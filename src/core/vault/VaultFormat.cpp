@@ -13,6 +13,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define KEYHAVEN_X86_KERNELS
+#endif
 
 // Reading a large file is mostly bit work on masks: where the processor has the newer
 // instructions (shifts by a variable count in one step, among others), a second build of
@@ -88,43 +92,31 @@ void forEachLine(QByteArrayView bytes, Visit visit)
     }
 }
 
-// One bit per byte of the file marking each line end and each place where a run of three
-// enciphered bars ends (bit i of word w stands for byte 64 * w + i).
-struct Marks {
-    std::unique_ptr<quint64[]> lineEnds; // every word is written
-    std::unique_ptr<quint64[]> tripleEnds;
-    qsizetype lineEndCount = 0;
-};
-
-KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
+// The ends of runs of three bars among a word's bars, the word before's bars given.
+inline quint64 tripleEndsOf(quint64 bars, quint64 previousBars)
 {
-    const qsizetype words = (size + 63) / 64;
-    Marks marks;
-    // Two spare words, so that a window of 64 bits may start anywhere in the file.
-    marks.lineEnds.reset(new quint64[size_t(words + 2)]);
-    marks.tripleEnds.reset(new quint64[size_t(words + 2)]);
-    for (const qsizetype spare : {words, words + 1})
-        marks.lineEnds[spare] = marks.tripleEnds[spare] = 0;
-    quint64 previousBars = 0;
+    return bars & ((bars << 1) | (previousBars >> 63)) & ((bars << 2) | (previousBars >> 62));
+}
+
+// Marks words [0, words) of data, each of 64 whole bytes, carrying the bars of the word before
+// in previousBars; returns the number of line ends. One build for each instruction set, as
+// marking is most of the work of reading a large file and the widest compares do it in a few
+// instructions a word.
+qsizetype markWordsPlain(const char* data, qsizetype words, quint64* lineEnds, quint64* tripleEnds,
+                         quint64& previousBars)
+{
+    qsizetype count = 0;
 #ifdef __SSE2__
     // Line ends are counted in byte lanes, emptied before they could overflow.
     __m128i counts = _mm_setzero_si128();
     const auto emptyCounts = [&] {
         const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        marks.lineEndCount += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
+        count += _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
         counts = _mm_setzero_si128();
     };
 #endif
     for (qsizetype w = 0; w < words; ++w) {
-        const qsizetype base = 64 * w;
-        const qsizetype n = std::min<qsizetype>(size - base, 64);
-        char tail[64];
-        const char* bytes = data + base;
-        if (n < 64) {
-            std::memset(tail, 0, 64); // neither a line end nor a bar
-            std::memcpy(tail, bytes, n);
-            bytes = tail;
-        }
+        const char* bytes = data + 64 * w;
         quint64 ends = 0;
         quint64 bars = 0;
 #ifdef __SSE2__
@@ -135,25 +127,79 @@ KEYHAVEN_NEWER_X86 Marks markLines(const char* data, qsizetype size)
             ends |= quint64(quint16(_mm_movemask_epi8(isEnd))) << (16 * i);
             bars |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(kCipheredBar))))) << (16 * i);
         }
+        if (w % 63 == 62) // four a word and lane, 252 at most
+            emptyCounts();
 #else
         for (int i = 0; i < 64; ++i) {
             ends |= quint64(bytes[i] == kCR) << i;
             bars |= quint64(bytes[i] == kCipheredBar) << i;
         }
-        marks.lineEndCount += std::popcount(ends);
+        count += std::popcount(ends);
 #endif
-        marks.lineEnds[w] = ends;
-        marks.tripleEnds[w] = bars & ((bars << 1) | (previousBars >> 63)) & ((bars << 2) | (previousBars >> 62));
+        lineEnds[w] = ends;
+        tripleEnds[w] = tripleEndsOf(bars, previousBars);
         previousBars = bars;
-#ifdef __SSE2__
-        if (w % 63 == 62) // four a word and lane, 252 at most
-            emptyCounts();
-#endif
     }
 #ifdef __SSE2__
     emptyCounts();
 #endif
-    return marks;
+    return count;
+}
+
+#ifdef KEYHAVEN_X86_KERNELS
+__attribute__((target("avx2,popcnt"))) qsizetype markWordsAvx2(const char* data, qsizetype words, quint64* lineEnds,
+                                                               quint64* tripleEnds, quint64& previousBars)
+{
+    const __m256i cr = _mm256_set1_epi8(kCR);
+    const __m256i bar = _mm256_set1_epi8(kCipheredBar);
+    qsizetype count = 0;
+    quint64 previous = previousBars;
+    for (qsizetype w = 0; w < words; ++w) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 64 * w));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 64 * w + 32));
+        const quint64 ends = quint64(quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, cr)))) |
+                             quint64(quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, cr)))) << 32;
+        const quint64 bars = quint64(quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, bar)))) |
+                             quint64(quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, bar)))) << 32;
+        count += _mm_popcnt_u64(ends);
+        lineEnds[w] = ends;
+        tripleEnds[w] = tripleEndsOf(bars, previous);
+        previous = bars;
+    }
+    previousBars = previous;
+    return count;
+}
+
+__attribute__((target("avx512f,avx512bw,popcnt"))) qsizetype
+markWordsAvx512(const char* data, qsizetype words, quint64* lineEnds, quint64* tripleEnds, quint64& previousBars)
+{
+    const __m512i cr = _mm512_set1_epi8(kCR);
+    const __m512i bar = _mm512_set1_epi8(kCipheredBar);
+    qsizetype count = 0;
+    quint64 previous = previousBars;
+    for (qsizetype w = 0; w < words; ++w) {
+        const __m512i v = _mm512_loadu_si512(data + 64 * w);
+        const quint64 ends = _mm512_cmpeq_epi8_mask(v, cr);
+        const quint64 bars = _mm512_cmpeq_epi8_mask(v, bar);
+        count += _mm_popcnt_u64(ends);
+        lineEnds[w] = ends;
+        tripleEnds[w] = tripleEndsOf(bars, previous);
+        previous = bars;
+    }
+    previousBars = previous;
+    return count;
+}
+#endif
+
+qsizetype markWords(const char* data, qsizetype words, quint64* lineEnds, quint64* tripleEnds, quint64& previousBars)
+{
+#ifdef KEYHAVEN_X86_KERNELS
+    if (__builtin_cpu_supports("avx512bw"))
+        return markWordsAvx512(data, words, lineEnds, tripleEnds, previousBars);
+    if (__builtin_cpu_supports("avx2"))
+        return markWordsAvx2(data, words, lineEnds, tripleEnds, previousBars);
+#endif
+    return markWordsPlain(data, words, lineEnds, tripleEnds, previousBars);
 }
 
 // The 64 bits of a bit array from bit at on.
@@ -206,16 +252,19 @@ struct Stretch {
     QString firstLine;
 };
 
-// Reads the lines of the file's data[from, size) into spans (room for one more than its line
-// ends), marked in marks from its start on. The first line is the master password where the
-// stretch starts the file, else an entry like the others.
-KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, const Marks& marks,
-                                       EntrySpan* spans)
+// Reads the lines of data[from, size) into spans, resized to hold them. The first line is the
+// master password where the stretch starts the file, else an entry like the others. The
+// stretch is marked and read a block at a time, so that a block's bytes and marks are still in
+// the processor's nearest cache when its lines are read.
+KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, std::vector<EntrySpan>& spans)
 {
+    constexpr qsizetype kBlockWords = kReadBlockBytes / 64;
+    // One bit per byte of the block marking each line end and each place where a run of three
+    // enciphered bars ends (bit i of word w stands for byte 64 * w + i of the block); two spare
+    // words, so that a window of 64 bits may start anywhere in the block.
+    std::array<quint64, kBlockWords + 2> lineEnds{};
+    std::array<quint64, kBlockWords + 2> tripleEnds{};
     Stretch part;
-    const bool startsFile = from == 0;
-    const quint64* lineEnds = marks.lineEnds.get();
-    const quint64* tripleEnds = marks.tripleEnds.get();
     const auto lineAfter = [&](qsizetype crAt) {
         return crAt + 1 + (crAt + 1 < size && data[std::min(crAt + 1, size - 1)] == kLF);
     };
@@ -253,60 +302,85 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
     // Kept here, not in part, which the spans written could alias.
     qsizetype count = 0;
     qint64 spanBytes = 0;
-    // The line ends' places first, into the slots: two taken from each word whatever it holds,
-    // as lines of random length would otherwise cost a mispredicted branch each.
-    const qsizetype words = (size - from + 63) / 64;
-    for (qsizetype w = 0, n = 0; w < words; ++w) {
-        const quint64 one = lineEnds[w];
-        const quint64 two = one & (one - 1);
-        const qsizetype at = from + 64 * w;
-        spans[n].start = at + std::countr_zero(one);
-        n += one != 0;
-        spans[n].start = at + std::countr_zero(two);
-        n += two != 0;
-        for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
-            spans[n++].start = at + std::countr_zero(more);
-    }
-    // Then each line: the leftmost three bars, then the leftmost three starting after them, both
-    // looked for in the 64 bytes from where they may start; a line whose separators are not
-    // found there, or lie past its end, takes the long way. Entries are written over the line
-    // ends already read.
+    bool masterLine = from == 0;
     qsizetype lineBegin = from;
-    qsizetype i = 0;
-    // The separators' marks, found by the place in the file.
-    const auto tripleEndsFrom = [&](qsizetype at) { return bitsFrom(tripleEnds, at - from); };
-    if (startsFile) {
-        const qsizetype firstEnd = marks.lineEndCount > 0 ? spans[0].start : size;
-        part.firstLine = decipheredText(QByteArrayView(data, firstEnd));
-        lineBegin = marks.lineEndCount > 0 ? lineAfter(firstEnd) : size;
-        i = 1;
-    }
-    // The last turn takes a last line without a line end, where there is one.
-    for (; i <= marks.lineEndCount; ++i) {
-        const bool last = i == marks.lineEndCount;
-        if (last && lineBegin >= size)
-            break;
-        const qsizetype at = last ? size : spans[i].start;
-        const quint64 first = tripleEndsFrom(std::min(lineBegin + 2, size));
-        const qsizetype firstEnd = lineBegin + 2 + std::countr_zero(first);
-        const qsizetype after = std::min(firstEnd + 3, size);
-        const quint64 second = tripleEndsFrom(after);
-        const qsizetype secondEnd = after + std::countr_zero(second);
-        if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
-            spans[count++] = {
-                lineBegin,
-                {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3), quint32(at - secondEnd - 1)}};
-            spanBytes += at - lineBegin + kLineEndBytes; // the fields and both separators, then CR LF
-        } else {
-            EntrySpan span;
-            if (otherLine(lineBegin, at, span)) {
-                if (span.sizes[0] != kOversized)
-                    spanBytes += lineBytes(span);
-                spans[count++] = span;
-            }
+    quint64 previousBars = 0;
+    for (qsizetype block = from; block < size; block += 64 * kBlockWords) {
+        const qsizetype blockBytes = std::min(size - block, 64 * kBlockWords);
+        const qsizetype whole = blockBytes / 64;
+        const qsizetype words = (blockBytes + 63) / 64;
+        qsizetype ends = markWords(data + block, whole, lineEnds.data(), tripleEnds.data(), previousBars);
+        if (whole < words) {
+            char tail[64] = {}; // zeros: neither a line end nor a bar
+            std::memcpy(tail, data + block + 64 * whole, size_t(blockBytes - 64 * whole));
+            ends += markWordsPlain(tail, 1, lineEnds.data() + whole, tripleEnds.data() + whole, previousBars);
         }
-        lineBegin = lineAfter(at);
+        lineEnds[words] = lineEnds[words + 1] = tripleEnds[words] = tripleEnds[words + 1] = 0;
+        if (spans.size() < size_t(count + ends + 1)) // a spare slot, for the word after the last end
+            spans.resize(size_t(count + ends + 1));
+        // The line ends' places first, into the slots: two taken from each word whatever it
+        // holds, as lines of random length would otherwise cost a mispredicted branch each.
+        EntrySpan* const out = spans.data(); // not through the vector, which calls below could change
+        EntrySpan* const places = out + count;
+        for (qsizetype w = 0, n = 0; w < words; ++w) {
+            const quint64 one = lineEnds[w];
+            const quint64 two = one & (one - 1);
+            const qsizetype at = block + 64 * w;
+            places[n].start = at + std::countr_zero(one);
+            n += one != 0;
+            places[n].start = at + std::countr_zero(two);
+            n += two != 0;
+            for (quint64 more = two & (two - 1); more != 0; more &= more - 1)
+                places[n++].start = at + std::countr_zero(more);
+        }
+        // Then each line: the leftmost three bars, then the leftmost three starting after them,
+        // both looked for in the 64 bits of the block's marks from where they may start; a line
+        // whose separators are not found there, or lie past its end, takes the long way, as does
+        // one starting before the block. Entries are written over the line ends already read.
+        for (qsizetype k = 0; k < ends; ++k) {
+            const qsizetype at = places[k].start;
+            if (masterLine) {
+                part.firstLine = decipheredText(QByteArrayView(data + lineBegin, data + at));
+                masterLine = false;
+                lineBegin = lineAfter(at);
+                continue;
+            }
+            const qsizetype window = std::min(lineBegin + 2, size) - block;
+            const quint64 first = window >= 0 ? bitsFrom(tripleEnds.data(), window) : 0;
+            const qsizetype firstEnd = block + window + std::countr_zero(first);
+            const qsizetype after = std::min(firstEnd + 3, size);
+            const quint64 second = bitsFrom(tripleEnds.data(), std::max<qsizetype>(after - block, 0));
+            const qsizetype secondEnd = after + std::countr_zero(second);
+            if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
+                out[count++] = {lineBegin,
+                                {quint32(firstEnd - 2 - lineBegin), quint32(secondEnd - firstEnd - 3),
+                                 quint32(at - secondEnd - 1)}};
+                spanBytes += at - lineBegin + kLineEndBytes; // the fields and both separators, then CR LF
+            } else {
+                EntrySpan span;
+                if (otherLine(lineBegin, at, span)) {
+                    if (span.sizes[0] != kOversized)
+                        spanBytes += lineBytes(span);
+                    out[count++] = span;
+                }
+            }
+            lineBegin = lineAfter(at);
+        }
     }
+    // A last line without a line end.
+    if (masterLine) {
+        part.firstLine = decipheredText(QByteArrayView(data + lineBegin, data + size));
+    } else if (lineBegin < size) {
+        EntrySpan span;
+        if (otherLine(lineBegin, size, span)) {
+            if (span.sizes[0] != kOversized)
+                spanBytes += lineBytes(span);
+            if (spans.size() < size_t(count + 1))
+                spans.resize(size_t(count + 1));
+            spans[size_t(count++)] = span;
+        }
+    }
+    spans.resize(size_t(count));
     part.count = count;
     part.spanBytes = spanBytes;
     part.damagedLines = damagedLines;
@@ -329,6 +403,16 @@ qsizetype secondStretchAt(const char* data, qsizetype size)
     return at + (at < size && data[at] == kLF);
 }
 
+// A guess at how many lines data[from, size) holds, from those in its first bytes, a little
+// high: the room for them is taken at once, and in the same place as at the last load.
+qsizetype expectedLines(const char* data, qsizetype from, qsizetype size)
+{
+    constexpr qsizetype kSampleBytes = qsizetype(64) << 10;
+    const qsizetype sample = std::min(size - from, kSampleBytes);
+    const qsizetype found = std::count(data + from, data + from + sample, kCR);
+    return qsizetype(double(found + 1) * double(size - from) / double(std::max<qsizetype>(sample, 1)) * 1.0625) + 64;
+}
+
 } // namespace
 
 FileLines readLines(QByteArray bytes)
@@ -337,35 +421,27 @@ FileLines readLines(QByteArray bytes)
     const char* const data = bytes.constData();
     const qsizetype size = bytes.size();
     const qsizetype cut = secondStretchAt(data, size);
-    Marks firstMarks;
-    Marks secondMarks;
-    if (cut < size)
-        inParallel([&] { firstMarks = markLines(data, cut); },
-                   [&] { secondMarks = markLines(data + cut, size - cut); });
-    else
-        firstMarks = markLines(data, size);
-
-    // One slot per line end and one for a last line without one, in each stretch; the second's
-    // entries are moved up behind the first's at the end.
-    const qsizetype secondSlots = firstMarks.lineEndCount + 1;
-    file.spans.resize(secondSlots + (cut < size ? secondMarks.lineEndCount + 1 : 0));
-    EntrySpan* spans = file.spans.data();
+    file.spans.reserve(size_t(expectedLines(data, 0, size)));
     Stretch one;
     Stretch two;
-    if (cut < size)
-        inParallel([&] { one = readStretch(data, 0, cut, firstMarks, spans); },
-                   [&] { two = readStretch(data, cut, size, secondMarks, spans + secondSlots); });
-    else
-        one = readStretch(data, 0, size, firstMarks, spans);
-
-    std::memmove(static_cast<void*>(spans + one.count), spans + secondSlots, size_t(two.count) * sizeof(EntrySpan));
+    if (cut < size) {
+        // One thread for each stretch: starting a thread costs about as much as reading a few
+        // thousand lines, so it is done once. The second stretch's spans are moved up behind the
+        // first's.
+        std::vector<EntrySpan> secondSpans; // taken here, not on the other thread, whose memory is not reused
+        secondSpans.reserve(size_t(expectedLines(data, cut, size)));
+        inParallel([&] { one = readStretch(data, 0, cut, file.spans); },
+                   [&] { two = readStretch(data, cut, size, secondSpans); });
+        file.spans.insert(file.spans.end(), secondSpans.begin(), secondSpans.end());
+    } else {
+        one = readStretch(data, 0, size, file.spans);
+    }
     if (!two.oversized.empty()) {
-        for (qsizetype i = one.count; i < one.count + two.count; ++i) {
-            if (spans[i].sizes[0] == kOversized)
-                spans[i].start += qint64(one.oversized.size());
+        for (size_t i = size_t(one.count); i < file.spans.size(); ++i) {
+            if (file.spans[i].sizes[0] == kOversized)
+                file.spans[i].start += qint64(one.oversized.size());
         }
     }
-    file.spans.resize(one.count + two.count);
     file.firstLine = std::move(one.firstLine);
     file.oversized = std::move(one.oversized);
     std::move(two.oversized.begin(), two.oversized.end(), std::back_inserter(file.oversized));

@@ -61,6 +61,8 @@ inline qsizetype lineBytes(const Entry& entry)
     return lineBytes(entry.username.size(), entry.password.size(), entry.location.size());
 }
 FileLines readLines(QByteArray bytes);
+// The file is marked and its lines read this many bytes at a time.
+inline constexpr qsizetype kReadBlockBytes = qsizetype(16) << 10;
 
 // Where one field (0 username, 1 password, 2 location) of a span starts. Added up in 64 bits: the
 // fields of one line may together pass 4 GiB.
