@@ -102,7 +102,7 @@ void EntryStore::remove(int row)
 void EntryStore::reorder(const std::vector<int>& order)
 {
     const int n = count();
-    std::vector<Span> rows(n);
+    vaultformat::SpanList rows(n); // every row is written below
     std::vector<quint64> ids(n);
     for (int i = 0; i < n; ++i) {
         rows[i] = m_rows[order[i]];

@@ -56,7 +56,7 @@ private:
 
     QByteArray m_text;         // the rows' lines as the file has them, and some unused
     qsizetype m_usedBytes = 0; // bytes of m_text that rows still point at
-    std::vector<Span> m_rows;
+    vaultformat::SpanList m_rows;
     std::vector<Entry> m_keptAsIs; // entries a span cannot hold, indexed by their span's start
 
     // Each row's identity; while rows keep the order they were loaded in, it is m_firstId + row

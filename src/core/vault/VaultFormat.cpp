@@ -245,6 +245,7 @@ namespace {
 
 // What one stretch of the file holds: its entries are written into the spans given.
 struct Stretch {
+    bool complete = true; // false: it had no room for all its lines
     qsizetype count = 0;
     std::vector<Entry> oversized;
     int damagedLines = 0;
@@ -252,11 +253,15 @@ struct Stretch {
     QString firstLine;
 };
 
-// Reads the lines of data[from, size) into spans, resized to hold them. The first line is the
+// Reads the lines of data[from, size) into spans from index first on: into room rows at most
+// (incomplete when they are too few), or any number when room is kFreeRoom, the list resized to
+// end with them. The first line is the
 // master password where the stretch starts the file, else an entry like the others. The
 // stretch is marked and read a block at a time, so that a block's bytes and marks are still in
 // the processor's nearest cache when its lines are read.
-KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, std::vector<EntrySpan>& spans)
+constexpr qsizetype kFreeRoom = -1;
+KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, SpanList& spans,
+                                       qsizetype first, qsizetype room)
 {
     constexpr qsizetype kBlockWords = kReadBlockBytes / 64;
     // One bit per byte of the block marking each line end and each place where a run of three
@@ -316,11 +321,16 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
             ends += markWordsPlain(tail, 1, lineEnds.data() + whole, tripleEnds.data() + whole, previousBars);
         }
         lineEnds[words] = lineEnds[words + 1] = tripleEnds[words] = tripleEnds[words + 1] = 0;
-        if (spans.size() < size_t(count + ends + 1)) // a spare slot, for the word after the last end
-            spans.resize(size_t(count + ends + 1));
+        const qsizetype needed = count + ends + 1; // a spare slot, for the word after the last end
+        if (room == kFreeRoom && spans.size() < size_t(first + needed)) {
+            spans.resize(size_t(first + needed));
+        } else if (room != kFreeRoom && needed > room) {
+            part.complete = false;
+            return part;
+        }
         // The line ends' places first, into the slots: two taken from each word whatever it
         // holds, as lines of random length would otherwise cost a mispredicted branch each.
-        EntrySpan* const out = spans.data(); // not through the vector, which calls below could change
+        EntrySpan* const out = spans.data() + first; // not through the vector, which calls below could change
         EntrySpan* const places = out + count;
         for (qsizetype w = 0, n = 0; w < words; ++w) {
             const quint64 one = lineEnds[w];
@@ -375,12 +385,11 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
         if (otherLine(lineBegin, size, span)) {
             if (span.sizes[0] != kOversized)
                 spanBytes += lineBytes(span);
-            if (spans.size() < size_t(count + 1))
-                spans.resize(size_t(count + 1));
-            spans[size_t(count++)] = span;
+            spans[size_t(first + count++)] = span; // in the spare slot
         }
     }
-    spans.resize(size_t(count));
+    if (room == kFreeRoom)
+        spans.resize(size_t(first + count));
     part.count = count;
     part.spanBytes = spanBytes;
     part.damagedLines = damagedLines;
@@ -410,7 +419,7 @@ qsizetype expectedLines(const char* data, qsizetype from, qsizetype size)
     constexpr qsizetype kSampleBytes = qsizetype(64) << 10;
     const qsizetype sample = std::min(size - from, kSampleBytes);
     const qsizetype found = std::count(data + from, data + from + sample, kCR);
-    return qsizetype(double(found + 1) * double(size - from) / double(std::max<qsizetype>(sample, 1)) * 1.0625) + 64;
+    return qsizetype(double(found + 1) * double(size - from) / double(std::max<qsizetype>(sample, 1)) * 1.125) + 64;
 }
 
 } // namespace
@@ -421,20 +430,30 @@ FileLines readLines(QByteArray bytes)
     const char* const data = bytes.constData();
     const qsizetype size = bytes.size();
     const qsizetype cut = secondStretchAt(data, size);
-    file.spans.reserve(size_t(expectedLines(data, 0, size)));
     Stretch one;
     Stretch two;
     if (cut < size) {
         // One thread for each stretch: starting a thread costs about as much as reading a few
-        // thousand lines, so it is done once. The second stretch's spans are moved up behind the
-        // first's.
-        std::vector<EntrySpan> secondSpans; // taken here, not on the other thread, whose memory is not reused
-        secondSpans.reserve(size_t(expectedLines(data, cut, size)));
-        inParallel([&] { one = readStretch(data, 0, cut, file.spans); },
-                   [&] { two = readStretch(data, cut, size, secondSpans); });
-        file.spans.insert(file.spans.end(), secondSpans.begin(), secondSpans.end());
+        // thousand lines, so it is done once. Each writes into its own part of the list, of the
+        // size guessed; the second's rows are then moved up behind the first's. Where a guess was
+        // short, the file is read again on this thread.
+        const qsizetype firstRoom = expectedLines(data, 0, cut);
+        const qsizetype secondRoom = expectedLines(data, cut, size);
+        file.spans.resize(size_t(firstRoom + secondRoom));
+        inParallel([&] { one = readStretch(data, 0, cut, file.spans, 0, firstRoom); },
+                   [&] { two = readStretch(data, cut, size, file.spans, firstRoom, secondRoom); });
+        if (one.complete && two.complete) {
+            std::memmove(static_cast<void*>(file.spans.data() + one.count), file.spans.data() + firstRoom,
+                         size_t(two.count) * sizeof(EntrySpan));
+            file.spans.resize(size_t(one.count + two.count));
+        } else {
+            file.spans.clear();
+            one = readStretch(data, 0, size, file.spans, 0, kFreeRoom);
+            two = Stretch();
+        }
     } else {
-        one = readStretch(data, 0, size, file.spans);
+        file.spans.reserve(size_t(expectedLines(data, 0, size)));
+        one = readStretch(data, 0, size, file.spans, 0, kFreeRoom);
     }
     if (!two.oversized.empty()) {
         for (size_t i = size_t(one.count); i < file.spans.size(); ++i) {

@@ -5,6 +5,10 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 // The bytes of data.enc: CR LF lines, each scrambled by the line cipher.
@@ -30,13 +34,40 @@ struct EntrySpan {
     quint32 sizes[3] = {0, 0, 0}; // username, password, location
 };
 
+// Memory for rows that are written as soon as there is room for them: a list grown or sized by
+// it leaves the new rows as the memory held them, rather than clearing them first (a file of a
+// million lines would otherwise be cleared once more than it is read).
+template <class T>
+struct UnclearedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnclearedAllocator<U>;
+    };
+    UnclearedAllocator() = default;
+    template <class U>
+    UnclearedAllocator(const UnclearedAllocator<U>& /*other*/) noexcept
+    {
+    }
+    template <class U>
+    void construct(U* /*at*/) noexcept
+    {
+        static_assert(std::is_trivially_copyable_v<U> && std::is_trivially_destructible_v<U>);
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args)
+    {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using SpanList = std::vector<EntrySpan, UnclearedAllocator<EntrySpan>>;
+
 // The same reading without making a string per field: the file's bytes are kept as they are
 // and each entry is a span of them, deciphered when shown. A line whose field would not fit a
 // span is returned as an Entry in oversized, its span's start being its index there.
 struct FileLines {
     QString firstLine;
     QByteArray bytes;
-    std::vector<EntrySpan> spans;
+    SpanList spans;
     std::vector<Entry> oversized;
     int damagedLines = 0;
     qint64 spanBytes = 0; // what the spans' lines take when written, line ends included
