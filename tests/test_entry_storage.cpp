@@ -1,6 +1,7 @@
 // The list's storage: rows kept as the file's enciphered lines in one buffer, entries the code
 // page cannot hold kept aside, the buffer compacted once edits have left enough text behind.
 // A long run of random edits is checked against a plain list after every step.
+#include "core/vault/EntryStore.h"
 #include "core/vault/VaultFile.h"
 #include "core/vault/VaultFormat.h"
 #include "core/vault/VaultSession.h"
@@ -13,6 +14,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <numeric>
+#include <random>
 
 namespace {
 
@@ -87,6 +91,8 @@ class TestEntryStorage : public QObject {
     Q_OBJECT
 private slots:
     void randomEditsMatchAPlainList();
+    void manyRowsWrittenAsAPlainList_data();
+    void manyRowsWrittenAsAPlainList();
     void emptyAndIgnorableTextSortFirst_data();
     void emptyAndIgnorableTextSortFirst();
 };
@@ -155,6 +161,50 @@ void TestEntryStorage::randomEditsMatchAPlainList()
         if (QTest::currentTestFailed())
             qInfo("at step %d, operation %d", step, op);
     }
+}
+
+// A long list is gathered in pieces of rows on two threads: here the last piece is whole or a
+// few rows, the rows lie in the file's order (long runs written as they lie) or shuffled, and
+// some are kept aside or were edited.
+void TestEntryStorage::manyRowsWrittenAsAPlainList_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("shuffled");
+    for (const int rows : {8192 + 100, 5 * 8192 + 7, 6 * 8192}) {
+        for (const bool shuffled : {false, true})
+            QTest::addRow("%d rows%s", rows, shuffled ? ", shuffled" : "") << rows << shuffled;
+    }
+}
+
+void TestEntryStorage::manyRowsWrittenAsAPlainList()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, shuffled);
+    QRandomGenerator rng(20261211);
+    std::vector<Entry> entries;
+    for (int i = 0; i < rows; ++i) {
+        const QString n = QString::number(i);
+        entries.push_back({QStringLiteral("user") + n,
+                           i % 997 == 0 ? QStringLiteral("\u65E5") : QStringLiteral("pw") + n,
+                           QStringLiteral("site") + QString(int(rng.bounded(40)), QLatin1Char('x'))});
+    }
+    EntryStore store;
+    store.replaceAll(entries);
+    for (int row = 5; row < rows; row += 4099) { // edited: their text now lies after the others'
+        entries[size_t(row)].password = QStringLiteral("changed") + QString::number(row);
+        store.setEntry(row, entries[size_t(row)]);
+    }
+    if (shuffled) {
+        std::vector<int> order(static_cast<size_t>(rows));
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        store.reorder(order);
+        std::vector<Entry> reordered;
+        for (const int row : order)
+            reordered.push_back(entries[size_t(row)]);
+        entries = std::move(reordered);
+    }
+    QCOMPARE(vaultfile::fileFor(QStringLiteral("master"), store), fullVault(QStringLiteral("master"), entries));
 }
 
 void TestEntryStorage::emptyAndIgnorableTextSortFirst_data()

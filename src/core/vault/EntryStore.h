@@ -53,6 +53,7 @@ private:
     bool isKeptAsIs(const Span& span) const { return span.sizes[0] == vaultformat::kOversized; }
     QByteArrayView bytesOf(const Span& span, int column) const;
     void ensureIds();
+    void writeRows(vaultformat::FileWriter& writer, qsizetype from, qsizetype to) const; // rows [from, to)
 
     QByteArray m_text;         // the rows' lines as the file has them, and some unused
     qsizetype m_usedBytes = 0; // bytes of m_text that rows still point at

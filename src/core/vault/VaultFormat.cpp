@@ -524,6 +524,11 @@ FileWriter::FileWriter(const QString& master, Sink sink) : m_sink(std::move(sink
     std::copy(first.begin(), first.end(), room(first.size()));
 }
 
+FileWriter::FileWriter(Sink sink) : m_sink(std::move(sink))
+{
+    m_buffer.resize(kGatherBytes);
+}
+
 char* FileWriter::room(qsizetype bytes)
 {
     if (m_used + bytes > m_buffer.size()) {
@@ -600,6 +605,23 @@ void FileWriter::addLines(QByteArrayView lines)
     char* to = std::copy(lines.begin(), lines.end(), room(lines.size() + kLineEndBytes));
     *to++ = kCR;
     *to = kLF;
+}
+
+void FileWriter::addWritten(QByteArrayView lines)
+{
+    if (lines.size() >= kWrittenWhereTheyLie) {
+        flush();
+        if (m_ok)
+            m_ok = m_sink(lines);
+        return;
+    }
+    std::copy(lines.begin(), lines.end(), room(lines.size()));
+}
+
+bool FileWriter::sendGathered()
+{
+    flush();
+    return m_ok;
 }
 
 bool FileWriter::finish()

@@ -139,9 +139,13 @@ public:
     using Sink = std::function<bool(QByteArrayView piece)>;
 
     FileWriter(const QString& master, Sink sink);
+    explicit FileWriter(Sink sink); // lines only, without the master password's line
     void add(const Entry& entry);
     void add(QByteArrayView username, QByteArrayView password, QByteArrayView location); // enciphered
-    void addLines(QByteArrayView lines); // as the file has them, without the last line's end
+    void addLines(QByteArrayView lines);   // as the file has them, without the last line's end
+    void addWritten(QByteArrayView lines); // lines another writer made, each with its end
+    // Whatever is gathered, without a last line end: whether the sink took every piece.
+    bool sendGathered();
     // The last line end, and whatever is gathered: whether the sink took every piece.
     bool finish();
 
