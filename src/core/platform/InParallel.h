@@ -3,10 +3,11 @@
 #include <system_error>
 #include <thread>
 
-// Runs first() here and second() on another thread, or here after it when no thread can be had;
-// returns when both are done. What second() throws is thrown here, after first() is done.
-template <typename First, typename Second>
-void inParallel(First&& first, Second&& second)
+// Runs first() here and second() on another thread, or alone() here instead of both when no
+// thread can be had (for work whose halves wait for each other); returns when both are done.
+// What second() throws is thrown here, after first() is done.
+template <typename First, typename Second, typename Alone>
+void inParallel(First&& first, Second&& second, Alone&& alone)
 {
     std::exception_ptr failed;
     std::thread other;
@@ -19,8 +20,7 @@ void inParallel(First&& first, Second&& second)
             }
         });
     } catch (const std::system_error&) {
-        first();
-        second();
+        alone();
         return;
     }
     try {
@@ -32,4 +32,14 @@ void inParallel(First&& first, Second&& second)
     other.join();
     if (failed)
         std::rethrow_exception(failed);
+}
+
+// The same, running first() and then second() here when no thread can be had.
+template <typename First, typename Second>
+void inParallel(First&& first, Second&& second)
+{
+    inParallel(first, second, [&] {
+        first();
+        second();
+    });
 }

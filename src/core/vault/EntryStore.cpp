@@ -259,7 +259,8 @@ void EntryStore::writeTo(vaultformat::FileWriter& writer) const
     }
     // Sorted rows lie scattered in memory, and gathering them is most of a save's work: the
     // pieces are gathered in turn here and on a second thread, which hands its pieces over in
-    // two slots; this thread writes them all, in order.
+    // two slots; this thread writes them all, in order (and gathers them all when no second
+    // thread can be had).
     struct Handover {
         std::mutex lock;
         std::condition_variable changed;
@@ -316,7 +317,8 @@ void EntryStore::writeTo(vaultformat::FileWriter& writer) const
                 handover.full[slot] = true;
                 handover.changed.notify_all();
             }
-        });
+        },
+        [&] { writeRows(writer, 0, rowCount); });
 }
 
 void EntryStore::writeRows(vaultformat::FileWriter& writer, qsizetype from, qsizetype to) const
