@@ -359,7 +359,8 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
             const quint64 first = window >= 0 ? bitsFrom(tripleEnds.data(), window) : 0;
             const qsizetype firstEnd = block + window + std::countr_zero(first);
             const qsizetype after = std::min(firstEnd + 3, size);
-            const quint64 second = bitsFrom(tripleEnds.data(), std::max<qsizetype>(after - block, 0));
+            // Held within the block's marks and spare words: where first is empty, after is past them.
+            const quint64 second = bitsFrom(tripleEnds.data(), std::clamp<qsizetype>(after - block, 0, 64 * words));
             const qsizetype secondEnd = after + std::countr_zero(second);
             if (first != 0 && second != 0 && secondEnd < at && at - lineBegin < kOversized) {
                 out[count++] = {lineBegin,
