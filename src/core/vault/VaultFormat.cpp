@@ -253,15 +253,14 @@ struct Stretch {
     QString firstLine;
 };
 
-// Reads the lines of data[from, size) into spans from index first on: into room rows at most
+// Reads the lines of data[from, size) into spans from row firstRow on: into room rows at most
 // (incomplete when they are too few), or any number when room is kFreeRoom, the list resized to
-// end with them. The first line is the
-// master password where the stretch starts the file, else an entry like the others. The
-// stretch is marked and read a block at a time, so that a block's bytes and marks are still in
-// the processor's nearest cache when its lines are read.
+// end with them. The first line is the master password where the stretch starts the file, else
+// an entry like the others. The stretch is marked and read a block at a time, so that a block's
+// bytes and marks are still in the processor's nearest cache when its lines are read.
 constexpr qsizetype kFreeRoom = -1;
 KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizetype size, SpanList& spans,
-                                       qsizetype first, qsizetype room)
+                                       qsizetype firstRow, qsizetype room)
 {
     constexpr qsizetype kBlockWords = kReadBlockBytes / 64;
     // One bit per byte of the block marking each line end and each place where a run of three
@@ -322,15 +321,15 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
         }
         lineEnds[words] = lineEnds[words + 1] = tripleEnds[words] = tripleEnds[words + 1] = 0;
         const qsizetype needed = count + ends + 1; // a spare slot, for the word after the last end
-        if (room == kFreeRoom && spans.size() < size_t(first + needed)) {
-            spans.resize(size_t(first + needed));
+        if (room == kFreeRoom && spans.size() < size_t(firstRow + needed)) {
+            spans.resize(size_t(firstRow + needed));
         } else if (room != kFreeRoom && needed > room) {
             part.complete = false;
             return part;
         }
         // The line ends' places first, into the slots: two taken from each word whatever it
         // holds, as lines of random length would otherwise cost a mispredicted branch each.
-        EntrySpan* const out = spans.data() + first; // not through the vector, which calls below could change
+        EntrySpan* const out = spans.data() + firstRow; // not through the vector, which calls below could change
         EntrySpan* const places = out + count;
         for (qsizetype w = 0, n = 0; w < words; ++w) {
             const quint64 one = lineEnds[w];
@@ -386,11 +385,11 @@ KEYHAVEN_NEWER_X86 Stretch readStretch(const char* data, qsizetype from, qsizety
         if (otherLine(lineBegin, size, span)) {
             if (span.sizes[0] != kOversized)
                 spanBytes += lineBytes(span);
-            spans[size_t(first + count++)] = span; // in the spare slot
+            spans[size_t(firstRow + count++)] = span; // in the spare slot
         }
     }
     if (room == kFreeRoom)
-        spans.resize(size_t(first + count));
+        spans.resize(size_t(firstRow + count));
     part.count = count;
     part.spanBytes = spanBytes;
     part.damagedLines = damagedLines;
